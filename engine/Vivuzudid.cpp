@@ -411,8 +411,10 @@ inline void Vivuzudid::doProcess(float& l, float& r)
 {
     l *= preGainL.load(std::memory_order_relaxed);
     r *= preGainR.load(std::memory_order_relaxed);
-    l = l > 1.0f ? 1.0f : (l < -1.0f ? -1.0f : l);
-    r = r > 1.0f ? 1.0f : (r < -1.0f ? -1.0f : r);
+    // Clip to +-1; a NaN (from NaN input, or inf times a zero pan factor) becomes
+    // silence so that it can never lodge in the filters' state.
+    l = l > 1.0f ? 1.0f : (l < -1.0f ? -1.0f : (l == l ? l : 0.0f));
+    r = r > 1.0f ? 1.0f : (r < -1.0f ? -1.0f : (r == r ? r : 0.0f));
 
     auto runFilters = [](DovanSVF& fl, DovanSVF& fr, int32_t type, float& a, float& b) {
         fl.step(a);

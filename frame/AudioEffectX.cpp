@@ -328,8 +328,9 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
     to->radius = from->radius;
     to->reserved = from->reserved;
     // The name may arrive unterminated: at most 63 characters and a terminator.
-    std::strncpy(to->name, from->name, sizeof(to->name) - 1);
-    to->name[sizeof(to->name) - 1] = 0;
+    const size_t nameLength = strnlen(from->name, sizeof(to->name) - 1);
+    std::memset(to->name, 0, sizeof(to->name));
+    std::memcpy(to->name, from->name, nameLength);
     to->type = from->type;
     std::memcpy(to->future, from->future, sizeof(to->future));
     return true;

@@ -88,6 +88,8 @@ struct BaseRoute
     VstIntPtr result;
 };
 
+void PrintTo(const BaseRoute& r, std::ostream* os) { *os << "opcode " << r.opcode << " value " << r.value; }
+
 class AudioEffectDispatcher : public ::testing::TestWithParam<BaseRoute>
 {
 protected:
@@ -160,6 +162,7 @@ struct EditorRoute
     const char* log;
     VstIntPtr result;
 };
+void PrintTo(const EditorRoute& r, std::ostream* os) { *os << "opcode " << r.opcode; }
 class AudioEffectEditorOpcodes : public ::testing::TestWithParam<EditorRoute>
 {
 };

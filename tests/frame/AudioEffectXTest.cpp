@@ -17,6 +17,8 @@ struct Route
     VstIntPtr result;
 };
 
+void PrintTo(const Route& r, std::ostream* os) { *os << "opcode " << r.opcode << " value " << r.value; }
+
 class AudioEffectXDispatcher : public ::testing::TestWithParam<Route>
 {
 protected:
@@ -57,6 +59,7 @@ struct Default
     VstIntPtr value;
     VstIntPtr result;
 };
+void PrintTo(const Default& d, std::ostream* os) { *os << "opcode " << d.opcode; }
 class AudioEffectXDefaults : public ::testing::TestWithParam<Default>
 {
 };

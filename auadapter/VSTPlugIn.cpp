@@ -65,6 +65,8 @@ void VSTPlugIn::open()
     if (!entry)
         entry = bundle->getFunctionPointerForName("VSTPluginMain");
     if (!entry)
+        entry = bundle->getFunctionPointerForName("main"); // the older entry name of Linux effects
+    if (!entry)
         throw TwinfoldException("Could not locate function in bundle executable (\"main_macho\" or \"VSTPluginMain\")");
 
     AEffect* record = nullptr;

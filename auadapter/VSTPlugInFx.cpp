@@ -272,12 +272,15 @@ bool VSTPlugIn::loadFXPOrFXB(size_t length, const uint8_t* data)
     }
     case kFxProgramChunk:
     {
-        setProgramNameFromField(data + kFxHeaderSize + 4, end);
+        // The whole record is checked before the effect sees any of it.
+        if (length < kFxProgramHeaderSize)
+            throw EOFException("End of file error");
         int32_t chunkLength = 0;
         readBigInt32(data + kFxProgramHeaderSize, end, chunkLength);
         const uint8_t* chunk = data + kFxProgramHeaderSize + 4;
         if (chunkLength < 0 || static_cast<size_t>(chunkLength) > remaining(chunk, end))
             throw EOFException("Unexpected end of file in FXP / FXB data");
+        setProgramNameFromField(data + kFxHeaderSize + 4, end);
         return guardedDispatch(effSetChunk, 1, chunkLength, const_cast<uint8_t*>(chunk), 0.0f) != 0;
     }
     case kFxBankChunk:

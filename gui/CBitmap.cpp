@@ -1,0 +1,70 @@
+#include "gui/CBitmap.h"
+
+#include "gui/CDrawContext.h"
+#include "gui/EmbeddedResource.h"
+
+#include <cstdio>
+#include <cstring>
+
+std::atomic<int64_t> CBitmap::decodeCount{0};
+
+namespace
+{
+struct PngReader
+{
+    const unsigned char* data;
+    size_t size;
+    size_t pos;
+};
+
+cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length)
+{
+    auto* r = static_cast<PngReader*>(closure);
+    if (length > r->size - r->pos)
+        return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, r->data + r->pos, length);
+    r->pos += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+}
+
+CBitmap::CBitmap(int32_t resourceNumber) : resourceNumber(resourceNumber)
+{
+    static const char* const extensions[] = {"png", "bmp", "jpg", "pict"};
+    for (const char* ext : extensions)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "bmp%05d.%s", static_cast<int>(resourceNumber), ext);
+        const EmbeddedResource* res = findEmbeddedResource(name);
+        if (!res)
+            continue;
+        if (std::strcmp(ext, "png") != 0)
+            break; // only PNG images are decoded
+        PngReader reader{res->data, res->size, 0};
+        CairoSurfacePtr s(cairo_image_surface_create_from_png_stream(readPng, &reader));
+        decodeCount.fetch_add(1, std::memory_order_relaxed);
+        if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
+            break;
+        width = cairo_image_surface_get_width(s.get());
+        height = cairo_image_surface_get_height(s.get());
+        surface = std::move(s);
+        break;
+    }
+}
+
+void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& offset, float alpha)
+{
+    if (!surface || !context || dest.isEmpty())
+        return;
+    cairo_t* cr = context->getCairo();
+    CairoStateGuard guard(cr);
+    cairo_rectangle(cr, dest.left, dest.top, dest.getWidth(), dest.getHeight());
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, surface.get(), dest.left - offset.x, dest.top - offset.y);
+    // Whole-pixel placement: no filtering between neighbouring frames of a strip.
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    if (alpha >= 1.0f)
+        cairo_paint(cr);
+    else
+        cairo_paint_with_alpha(cr, alpha);
+}

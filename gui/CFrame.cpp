@@ -1,0 +1,238 @@
+#include "gui/CFrame.h"
+
+#include "gui/AEffGUIEditor.h"
+#include "gui/CBitmap.h"
+#include "gui/CControl.h"
+#include "gui/CDrawContext.h"
+
+#include <algorithm>
+
+namespace
+{
+PlatformFrameFactory platformFactory = nullptr;
+}
+
+void CFrame::setPlatformFactory(PlatformFrameFactory factory)
+{
+    platformFactory = factory;
+}
+
+CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor) : size(size), editor(editor)
+{
+    const int w = std::max(1, static_cast<int>(size.getWidth()));
+    const int h = std::max(1, static_cast<int>(size.getHeight()));
+    backBuffer.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
+    if (systemWindow)
+        platform = (platformFactory ? platformFactory : createNativePlatformFrame)(systemWindow, size, this);
+}
+
+CFrame::~CFrame()
+{
+    // The window goes first so that no event reaches a half-destroyed frame.
+    platform.reset();
+    mouseCapture = nullptr;
+    for (CView* view : views)
+    {
+        view->setFrame(nullptr);
+        view->forget();
+    }
+    views.clear();
+    if (background)
+        background->forget();
+}
+
+void CFrame::setBackground(CBitmap* bitmap)
+{
+    if (bitmap)
+        bitmap->remember();
+    if (background)
+        background->forget();
+    background = bitmap;
+    needsFullRedraw = true;
+}
+
+bool CFrame::addView(CView* view)
+{
+    if (!view)
+        return false;
+    view->setFrame(this);
+    view->setDirty(true);
+    views.push_back(view);
+    return true;
+}
+
+void CFrame::idle()
+{
+    if (platform)
+        platform->processEvents();
+    redrawDirty();
+}
+
+void CFrame::drawView(cairo_t* cr, CView* view)
+{
+    CRect r = view->getViewSize();
+    r.bound(size);
+    if (r.isEmpty())
+        return;
+    CairoStateGuard guard(cr);
+    CDrawContext context(cr);
+    context.setClipRect(r);
+    if (background)
+        background->draw(&context, r, CPoint(r.left - size.left, r.top - size.top));
+    view->draw(&context);
+}
+
+void CFrame::redrawDirty()
+{
+    if (needsFullRedraw)
+    {
+        redrawAll();
+        return;
+    }
+    CairoContextPtr cr(cairo_create(backBuffer.get()));
+    CRect updated;
+    for (CView* view : views)
+    {
+        if (!view->isDirty())
+            continue;
+        drawView(cr.get(), view);
+        view->setDirty(false);
+        updated.unite(view->getViewSize());
+    }
+    if (!updated.isEmpty())
+        present(updated);
+}
+
+void CFrame::redrawAll()
+{
+    needsFullRedraw = false;
+    CairoContextPtr cr(cairo_create(backBuffer.get()));
+    {
+        CairoStateGuard guard(cr.get());
+        cairo_set_source_rgb(cr.get(), 0, 0, 0);
+        cairo_paint(cr.get());
+    }
+    if (background)
+    {
+        CDrawContext context(cr.get());
+        background->draw(&context, CRect(0, 0, size.getWidth(), size.getHeight()));
+    }
+    for (CView* view : views)
+    {
+        drawView(cr.get(), view);
+        view->setDirty(false);
+    }
+    present(CRect(0, 0, size.getWidth(), size.getHeight()));
+}
+
+void CFrame::present(const CRect& area)
+{
+    cairo_surface_flush(backBuffer.get());
+    if (platform)
+        platform->present(backBuffer.get(), area);
+}
+
+CView* CFrame::viewAt(const CPoint& where) const
+{
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if ((*it)->getViewSize().pointInside(where))
+            return *it;
+    return nullptr;
+}
+
+CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons)
+{
+    lastMouse = where;
+    if (mouseCapture)
+        return kMouseEventHandled; // a second button during a drag changes nothing
+    CView* view = viewAt(where);
+    if (!view)
+        return kMouseEventNotHandled;
+    const CMouseEventResult result = view->onMouseDown(where, buttons);
+    if (result == kMouseEventHandled)
+        mouseCapture = view;
+    return result;
+}
+
+CMouseEventResult CFrame::onMouseMoved(CPoint& where, const CButtonState& buttons)
+{
+    lastMouse = where;
+    if (mouseCapture)
+        return mouseCapture->onMouseMoved(where, buttons);
+    if (CView* view = viewAt(where))
+        return view->onMouseMoved(where, buttons);
+    return kMouseEventNotHandled;
+}
+
+CMouseEventResult CFrame::onMouseUp(CPoint& where, const CButtonState& buttons)
+{
+    lastMouse = where;
+    CView* view = mouseCapture;
+    mouseCapture = nullptr;
+    if (!view)
+        return kMouseEventNotHandled;
+    return view->onMouseUp(where, buttons);
+}
+
+bool CFrame::onWheel(const CPoint& where, float distance, const CButtonState& buttons)
+{
+    if (mouseCapture)
+        return false;
+    if (CView* view = viewAt(where))
+        return view->onWheel(where, distance, buttons);
+    return false;
+}
+
+void CFrame::beginEdit(int32_t tag)
+{
+    if (editor)
+        editor->beginEdit(tag);
+}
+
+void CFrame::endEdit(int32_t tag)
+{
+    if (editor)
+        editor->endEdit(tag);
+}
+
+void CFrame::endPendingEdits()
+{
+    mouseCapture = nullptr;
+    for (CView* view : views)
+    {
+        if (!view->isTypeOf("CControl"))
+            continue;
+        auto* control = static_cast<CControl*>(view);
+        while (control->isEditing())
+            control->endEdit();
+    }
+}
+
+void CFrame::platformOnMouseDown(CPoint where, CButtonState buttons)
+{
+    onMouseDown(where, buttons);
+}
+
+void CFrame::platformOnMouseMoved(CPoint where, CButtonState buttons)
+{
+    onMouseMoved(where, buttons);
+}
+
+void CFrame::platformOnMouseUp(CPoint where, CButtonState buttons)
+{
+    onMouseUp(where, buttons);
+}
+
+void CFrame::platformOnWheel(CPoint where, float distance, CButtonState buttons)
+{
+    lastMouse = where;
+    onWheel(where, distance, buttons);
+}
+
+void CFrame::platformOnExpose(const CRect& area)
+{
+    if (needsFullRedraw)
+        redrawAll();
+    else
+        present(area);
+}

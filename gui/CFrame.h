@@ -1,0 +1,87 @@
+// The editor window: a child window of the host's window with a background
+// image and views on it. It owns its views and draws them into a back buffer,
+// which the platform window shows. Input reaches the views during idle.
+#pragma once
+
+#include "gui/CBaseObject.h"
+#include "gui/CairoHandles.h"
+#include "gui/CButtonState.h"
+#include "gui/CRect.h"
+#include "gui/CView.h"
+#include "gui/platform/IPlatformFrame.h"
+
+#include <memory>
+#include <vector>
+
+class AEffGUIEditor;
+class CBitmap;
+
+class CFrame : public CBaseObject, private IPlatformFrameCallback
+{
+public:
+    // [UI thread] Opens the window inside `systemWindow`; see isValid.
+    CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor);
+    ~CFrame() override;
+
+    // False when no window could be made (no display, no parent window).
+    bool isValid() const { return platform != nullptr; }
+    AEffGUIEditor* getEditor() const { return editor; }
+    const CRect& getViewSize() const { return size; }
+
+    // Takes a reference to the image.
+    void setBackground(CBitmap* bitmap);
+    CBitmap* getBackground() const { return background; }
+
+    // Takes over the caller's reference; the view is drawn after those added before.
+    bool addView(CView* view);
+    size_t getNbViews() const { return views.size(); }
+    CView* getView(size_t index) const { return index < views.size() ? views[index] : nullptr; }
+
+    // [UI thread] Handles pending input, then redraws the dirty views.
+    void idle();
+    // [UI thread] Draws the dirty views into the back buffer and shows them.
+    void redrawDirty();
+    // [UI thread] Draws everything into the back buffer and shows it.
+    void redrawAll();
+
+    // [UI thread] Mouse input in window coordinates, as from the platform.
+    CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons);
+    CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons);
+    CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons);
+    bool onWheel(const CPoint& where, float distance, const CButtonState& buttons);
+    const CPoint& getLastMousePosition() const { return lastMouse; }
+    CView* getMouseCaptureView() const { return mouseCapture; }
+
+    // Gesture brackets of the controls, passed to the editor binding.
+    void beginEdit(int32_t tag);
+    void endEdit(int32_t tag);
+    // Closes the gestures still open, for a window that goes away mid-drag.
+    void endPendingEdits();
+
+    cairo_surface_t* getBackBuffer() const { return backBuffer.get(); }
+
+    // Replaces the window factory (tests run the frame without a display);
+    // null restores the native one.
+    static void setPlatformFactory(PlatformFrameFactory factory);
+
+private:
+    void platformOnMouseDown(CPoint where, CButtonState buttons) override;
+    void platformOnMouseMoved(CPoint where, CButtonState buttons) override;
+    void platformOnMouseUp(CPoint where, CButtonState buttons) override;
+    void platformOnWheel(CPoint where, float distance, CButtonState buttons) override;
+    void platformOnExpose(const CRect& area) override;
+
+    CView* viewAt(const CPoint& where) const;
+    void drawView(cairo_t* cr, CView* view);
+    void present(const CRect& area);
+
+    CRect size;
+    AEffGUIEditor* editor;
+    CBitmap* background = nullptr;
+    std::vector<CView*> views;
+    CView* mouseCapture = nullptr;
+    CPoint lastMouse;
+    CairoSurfacePtr backBuffer;
+    bool needsFullRedraw = true;
+    std::unique_ptr<IPlatformFrame> platform;
+};

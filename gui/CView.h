@@ -1,0 +1,56 @@
+// A rectangle of the window that draws itself and takes mouse events.
+#pragma once
+
+#include "gui/CBaseObject.h"
+#include "gui/CButtonState.h"
+#include "gui/CPoint.h"
+#include "gui/CRect.h"
+
+class CDrawContext;
+class CFrame;
+
+enum CMouseEventResult : int32_t
+{
+    kMouseEventNotImplemented = 0,
+    kMouseEventHandled = 1,
+    kMouseEventNotHandled = 2,
+    kMouseDownEventHandledButDontNeedMovedOrUpEvents = 3,
+};
+
+class CView : public CBaseObject
+{
+public:
+    explicit CView(const CRect& size) : size(size) {}
+
+    // [UI thread] Draws in window coordinates; the frame clips to the view and
+    // repaints the background under it first.
+    virtual void draw(CDrawContext* /*context*/) {}
+
+    // [UI thread] Positions are window coordinates. A view that answers a press
+    // with kMouseEventHandled gets the following moves and the release, also
+    // outside its rectangle.
+    virtual CMouseEventResult onMouseDown(CPoint& /*where*/, const CButtonState& /*buttons*/) { return kMouseEventNotImplemented; }
+    virtual CMouseEventResult onMouseUp(CPoint& /*where*/, const CButtonState& /*buttons*/) { return kMouseEventNotImplemented; }
+    virtual CMouseEventResult onMouseMoved(CPoint& /*where*/, const CButtonState& /*buttons*/) { return kMouseEventNotImplemented; }
+    // Wheel distance in steps, positive away from the user.
+    virtual bool onWheel(const CPoint& /*where*/, float /*distance*/, const CButtonState& /*buttons*/) { return false; }
+
+    virtual void setDirty(bool val = true) { dirty = val; }
+    virtual bool isDirty() const { return dirty; }
+
+    const CRect& getViewSize() const { return size; }
+    void setViewSize(const CRect& r) { size = r; }
+    double getWidth() const { return size.getWidth(); }
+    double getHeight() const { return size.getHeight(); }
+
+    // Set by the frame when the view is added and removed.
+    CFrame* getFrame() const { return frame; }
+    void setFrame(CFrame* f) { frame = f; }
+
+    bool isTypeOf(const char* s) const override;
+
+protected:
+    CRect size;
+    bool dirty = true;
+    CFrame* frame = nullptr;
+};

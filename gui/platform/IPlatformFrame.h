@@ -1,0 +1,42 @@
+// What the frame needs from a windowing system: a child window of the host's
+// window that shows a back buffer, and its input events. The widgets never see
+// the platform; each platform implements this in its own folder.
+#pragma once
+
+#include "gui/CButtonState.h"
+#include "gui/CPoint.h"
+#include "gui/CRect.h"
+
+#include <cairo.h>
+
+#include <memory>
+
+class IPlatformFrameCallback
+{
+public:
+    virtual ~IPlatformFrameCallback() = default;
+    virtual void platformOnMouseDown(CPoint where, CButtonState buttons) = 0;
+    virtual void platformOnMouseMoved(CPoint where, CButtonState buttons) = 0;
+    virtual void platformOnMouseUp(CPoint where, CButtonState buttons) = 0;
+    virtual void platformOnWheel(CPoint where, float distance, CButtonState buttons) = 0;
+    // Part of the window must be shown again from the back buffer.
+    virtual void platformOnExpose(const CRect& area) = 0;
+};
+
+class IPlatformFrame
+{
+public:
+    virtual ~IPlatformFrame() = default;
+    // [UI thread] Handles the pending input without blocking.
+    virtual void processEvents() = 0;
+    // [UI thread] Copies `area` of the back buffer (window sized) to the window.
+    virtual void present(cairo_surface_t* backBuffer, const CRect& area) = 0;
+};
+
+// Creates the window as a child of `parent` (a native window handle), or
+// returns null when that is impossible (no display, bad parent).
+using PlatformFrameFactory = std::unique_ptr<IPlatformFrame> (*)(void* parent, const CRect& size,
+                                                                   IPlatformFrameCallback* callback);
+
+// The factory of the platform this module was built for.
+std::unique_ptr<IPlatformFrame> createNativePlatformFrame(void* parent, const CRect& size, IPlatformFrameCallback* callback);

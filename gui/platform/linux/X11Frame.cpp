@@ -1,0 +1,195 @@
+#include "gui/platform/linux/X11Frame.h"
+
+#include <cairo-xlib.h>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace
+{
+constexpr Time kDoubleClickTime = 400; // ms
+constexpr int kDoubleClickDistance = 4; // pixels
+constexpr int kMaxEventsPerIdle = 512;
+
+// X errors while the window is made (a bad parent id) are caught here instead
+// of ending the host process through the default handler.
+std::mutex errorTrapMutex;
+bool trappedError = false;
+int trapErrors(Display*, XErrorEvent*)
+{
+    trappedError = true;
+    return 0;
+}
+}
+
+std::unique_ptr<IPlatformFrame> createNativePlatformFrame(void* parent, const CRect& size, IPlatformFrameCallback* callback)
+{
+    return X11Frame::create(parent, size, callback);
+}
+
+std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size, IPlatformFrameCallback* callback)
+{
+    const char* displayName = std::getenv("DISPLAY");
+    if (!parent || !displayName || !*displayName)
+        return nullptr;
+    DisplayPtr display(XOpenDisplay(nullptr));
+    if (!display)
+        return nullptr;
+    const auto parentWindow = static_cast<Window>(reinterpret_cast<uintptr_t>(parent));
+    const unsigned w = size.getWidth() >= 1 ? static_cast<unsigned>(size.getWidth()) : 1u;
+    const unsigned h = size.getHeight() >= 1 ? static_cast<unsigned>(size.getHeight()) : 1u;
+
+    std::lock_guard<std::mutex> lock(errorTrapMutex);
+    XSync(display.get(), False);
+    trappedError = false;
+    auto previous = XSetErrorHandler(trapErrors);
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+    attributes.background_pixmap = None;
+    Window window = XCreateWindow(display.get(), parentWindow, 0, 0, w, h, 0, CopyFromParent, InputOutput,
+                                  CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
+    XSync(display.get(), False);
+    XWindowAttributes info{};
+    const bool ok = !trappedError && window != 0 && XGetWindowAttributes(display.get(), window, &info) != 0;
+    XSync(display.get(), False);
+    XSetErrorHandler(previous);
+    if (!ok || trappedError)
+        return nullptr; // the window dies with the connection
+    XMapWindow(display.get(), window);
+    XFlush(display.get());
+    auto frame = std::unique_ptr<X11Frame>(new X11Frame(std::move(display), window, size, callback));
+    frame->windowSurface.reset(cairo_xlib_surface_create(frame->display.get(), window, info.visual, static_cast<int>(w),
+                                                         static_cast<int>(h)));
+    return frame;
+}
+
+X11Frame::X11Frame(DisplayPtr display, Window window, const CRect& size, IPlatformFrameCallback* callback)
+    : display(std::move(display)), window(window), size(size), callback(callback)
+{
+}
+
+X11Frame::~X11Frame()
+{
+    windowSurface.reset();
+    XDestroyWindow(display.get(), window);
+    XSync(display.get(), False);
+}
+
+int32_t X11Frame::translateState(unsigned int state)
+{
+    int32_t s = 0;
+    if (state & Button1Mask)
+        s |= kLButton;
+    if (state & Button2Mask)
+        s |= kMButton;
+    if (state & Button3Mask)
+        s |= kRButton;
+    if (state & ShiftMask)
+        s |= kShift;
+    if (state & ControlMask)
+        s |= kControl;
+    if (state & Mod1Mask)
+        s |= kAlt;
+    return s;
+}
+
+namespace
+{
+int32_t buttonBit(unsigned int button)
+{
+    switch (button)
+    {
+    case Button1: return kLButton;
+    case Button2: return kMButton;
+    case Button3: return kRButton;
+    default: return 0;
+    }
+}
+}
+
+void X11Frame::processEvents()
+{
+    for (int n = 0; n < kMaxEventsPerIdle && XPending(display.get()) > 0; ++n)
+    {
+        XEvent event;
+        XNextEvent(display.get(), &event);
+        handle(event);
+    }
+}
+
+void X11Frame::handle(XEvent& event)
+{
+    switch (event.type)
+    {
+    case Expose:
+    {
+        const XExposeEvent& e = event.xexpose;
+        callback->platformOnExpose(CRect(e.x, e.y, e.x + e.width, e.y + e.height));
+        break;
+    }
+    case ButtonPress:
+    {
+        const XButtonEvent& e = event.xbutton;
+        const CPoint where(e.x, e.y);
+        if (e.button == Button4 || e.button == Button5)
+        {
+            callback->platformOnWheel(where, e.button == Button4 ? 1.0f : -1.0f, CButtonState(translateState(e.state)));
+            break;
+        }
+        const int32_t bit = buttonBit(e.button);
+        if (!bit)
+            break;
+        // The event state holds the buttons before this press.
+        int32_t state = (translateState(e.state) & ~(kLButton | kMButton | kRButton)) | bit;
+        const bool doubleClick = e.button == lastPressButton && e.time - lastPressTime <= kDoubleClickTime &&
+                                 std::abs(e.x - lastPressX) <= kDoubleClickDistance &&
+                                 std::abs(e.y - lastPressY) <= kDoubleClickDistance;
+        if (doubleClick)
+        {
+            state |= kDoubleClick;
+            lastPressButton = 0; // a third press starts over
+        }
+        else
+        {
+            lastPressButton = e.button;
+            lastPressTime = e.time;
+            lastPressX = e.x;
+            lastPressY = e.y;
+        }
+        callback->platformOnMouseDown(where, CButtonState(state));
+        break;
+    }
+    case ButtonRelease:
+    {
+        const XButtonEvent& e = event.xbutton;
+        const int32_t bit = buttonBit(e.button);
+        if (!bit)
+            break;
+        const int32_t state = (translateState(e.state) & ~(kLButton | kMButton | kRButton)) | bit;
+        callback->platformOnMouseUp(CPoint(e.x, e.y), CButtonState(state));
+        break;
+    }
+    case MotionNotify:
+    {
+        const XMotionEvent& e = event.xmotion;
+        callback->platformOnMouseMoved(CPoint(e.x, e.y), CButtonState(translateState(e.state)));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
+{
+    if (!windowSurface || area.isEmpty())
+        return;
+    CairoContextPtr cr(cairo_create(windowSurface.get()));
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr.get(), backBuffer, 0, 0);
+    cairo_rectangle(cr.get(), area.left, area.top, area.getWidth(), area.getHeight());
+    cairo_fill(cr.get());
+    cr.reset();
+    cairo_surface_flush(windowSurface.get());
+    XFlush(display.get());
+}

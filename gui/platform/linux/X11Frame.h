@@ -1,0 +1,47 @@
+// The frame's window on X11: its own display connection and a child window of
+// the host's window. Input is read without blocking when the frame idles.
+#pragma once
+
+#include "gui/CairoHandles.h"
+#include "gui/platform/IPlatformFrame.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <memory>
+
+struct DisplayDeleter
+{
+    void operator()(Display* d) const { XCloseDisplay(d); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayDeleter>;
+
+class X11Frame : public IPlatformFrame
+{
+public:
+    // [UI thread] Null when there is no display or `parent` is no window.
+    static std::unique_ptr<IPlatformFrame> create(void* parent, const CRect& size, IPlatformFrameCallback* callback);
+    ~X11Frame() override;
+
+    void processEvents() override;
+    void present(cairo_surface_t* backBuffer, const CRect& area) override;
+
+    // Modifier and button bits of an X event state as widget button bits.
+    static int32_t translateState(unsigned int state);
+    Window getWindow() const { return window; }
+
+private:
+    X11Frame(DisplayPtr display, Window window, const CRect& size, IPlatformFrameCallback* callback);
+    void handle(XEvent& event);
+
+    DisplayPtr display;
+    Window window;
+    CRect size;
+    IPlatformFrameCallback* callback;
+    CairoSurfacePtr windowSurface;
+    // Double-click detection: the previous press.
+    Time lastPressTime = 0;
+    unsigned int lastPressButton = 0;
+    int lastPressX = -1000;
+    int lastPressY = -1000;
+};

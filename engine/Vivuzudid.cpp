@@ -335,9 +335,12 @@ VstInt32 Vivuzudid::processEvents(VstEvents* events)
 {
     if (!events)
         return 1;
+    // The list holds numEvents entries although the record declares two: index
+    // through a pointer so entries past the second are not out of bounds.
+    VstEvent* const* list = events->events;
     for (VstInt32 i = 0; i < events->numEvents; ++i)
     {
-        const VstEvent* event = events->events[i];
+        const VstEvent* event = list[i];
         if (!event || event->type != kVstMidiType)
             continue;
         const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);

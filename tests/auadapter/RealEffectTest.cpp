@@ -161,3 +161,23 @@ INSTANTIATE_TEST_SUITE_P(Effects, RealEffectTest, ::testing::ValuesIn(realEffect
                          [](const auto& info) { return info.param.name; });
 
 } // namespace
+
+#ifdef DC_TEST_MODULE
+TEST(LoadedModule, EntryMainMachoWinsOverVSTPluginMain)
+{
+    RecordingHost host;
+    SharedLibraryBundle* bundle = SharedLibraryBundle::create(DC_TEST_MODULE);
+    ASSERT_NE(bundle, nullptr);
+    {
+        VSTPlugIn plugIn(host, bundle, 44100.0f, 64);
+        plugIn.open();
+        EXPECT_EQ(plugIn.getEffect()->uniqueID, CCONST('M', 'a', 'c', 'h'));
+        EXPECT_EQ(bundle->getRetainCount(), 2);
+        bundle->retain(); // keep it to look at after the plug-in is gone
+    }
+    EXPECT_TRUE(bundle->isExecutableLoaded()) << "another owner still holds the bundle";
+    EXPECT_EQ(bundle->getRetainCount(), 2);
+    bundle->release();
+    bundle->release();
+}
+#endif

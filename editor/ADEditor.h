@@ -1,0 +1,87 @@
+// The Dithercrunch editor window: four sliders, two knobs, two filter-type
+// switches, the shaper button and the curve area. Control changes become
+// automated parameter changes of the effect (curve edits plain writes through
+// the curve-point indices); parameter changes of the effect move the controls.
+#pragma once
+
+#include "gui/AEffGUIEditor.h"
+#include "gui/CBaseObject.h"
+#include "gui/CControlListener.h"
+
+#include <atomic>
+#include <cstdint>
+
+class AudioEffect;
+class CAnimKnob;
+class CBitmap;
+class CControl;
+class CHorizontalSlider;
+class CMuteableHorizontalSwitch;
+class COnOffButton;
+class CVSTGUITimer;
+class MyCKickShaper;
+
+class ADEditor : public AEffGUIEditor, public CControlListener, public CBaseObject
+{
+public:
+    // Indices shared with the effect.
+    static constexpr VstInt32 kNumParameters = 9;
+    static constexpr VstInt32 kCurvePointSelect = 10;
+    static constexpr VstInt32 kCurvePointValue = 11;
+    static constexpr VstInt32 kEditorRefresh = 13;
+    static constexpr int32_t kCurveTag = 10;
+    // Timer intervals in ms: before the first open, while open, after close.
+    static constexpr uint32_t kCreatedInterval = 240;
+    static constexpr uint32_t kOpenInterval = 40;
+    static constexpr uint32_t kClosedInterval = 950;
+
+    // [UI thread] Registers with the effect, loads the images, starts the timer.
+    explicit ADEditor(AudioEffect* effect);
+    ~ADEditor() override;
+
+    // [UI thread] Builds the window inside the host's window `ptr`; false when
+    // no window can be made there (no display, no parent).
+    bool open(void* ptr) override;
+    void close() override;
+    void idle() override;
+    // [any thread] Shows a parameter change of the effect; index 13 re-reads
+    // every parameter and the curve. Stores values only: drawing follows at idle.
+    void setParameter(VstInt32 index, float value) override;
+    // [UI thread]
+    void valueChanged(CControl* control) override;
+    CMessageResult notify(CBaseObject* sender, const char* message) override;
+
+    bool isEditorOpen() const { return openFlag.load(); }
+    CVSTGUITimer* getTimer() const { return timer; }
+    MyCKickShaper* getCurveControl() const { return curve; }
+    // The control of parameter 0..8 while the window is open, else null.
+    CControl* getParameterControl(VstInt32 index) const;
+
+private:
+    void loadCurve();
+    void curveEdit();
+
+    CHorizontalSlider* preGainSlider = nullptr;
+    CHorizontalSlider* prePanSlider = nullptr;
+    COnOffButton* shaperButton = nullptr;
+    CHorizontalSlider* postGainSlider = nullptr;
+    CHorizontalSlider* wetDrySlider = nullptr;
+    CAnimKnob* preCutKnob = nullptr;
+    CAnimKnob* postCutKnob = nullptr;
+    CMuteableHorizontalSwitch* preTypeSwitch = nullptr;
+    CMuteableHorizontalSwitch* postTypeSwitch = nullptr;
+    MyCKickShaper* curve = nullptr;
+
+    CBitmap* backgroundImage = nullptr;
+    CBitmap* buttonImage = nullptr;
+    CBitmap* trackImage = nullptr;
+    CBitmap* handleImage = nullptr;
+    CBitmap* knobImage = nullptr;
+    CBitmap* switchImage = nullptr;
+
+    CVSTGUITimer* timer = nullptr;
+    std::atomic<bool> openFlag{false};
+    // Calls of setParameter touching the controls right now; close waits for
+    // them before the controls go away.
+    std::atomic<int32_t> parameterUsers{0};
+};

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, ASan+UBSan) in build-fuzz and runs each
+# for N seconds (default 60): scripts/fuzz.sh [seconds] [fuzzer ...]
+# Corpora are kept in build-fuzz/corpus/<fuzzer>; crash files land in
+# build-fuzz/artifacts/. Reproduce one with: build-fuzz/fuzz/engine/<fuzzer> <file>
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SECONDS_EACH=${1:-60}
+shift || true
+FUZZERS=("$@")
+if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher); fi
+BUILD=${BUILD:-build-fuzz}
+JOBS=${JOBS:-2}
+
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DDC_FUZZ=ON -DDC_SANITIZE=ON -DDC_TESTS=OFF -DDC_BENCH=OFF >/dev/null
+cmake --build "$BUILD" -j"$JOBS" --target "${FUZZERS[@]}"
+
+# Seeds for the chunk fuzzer: a default chunk at each version the loader knows.
+seed_chunks() {
+  local dir=$1
+  python3 - "$dir" <<'PY'
+import struct, sys, os
+d = sys.argv[1]
+for name, version in (("v105", 1.05), ("v101", 1.01), ("v1005", 1.005), ("v1", 1.0), ("v2", 2.0)):
+    head = struct.pack("<5f", version, 0.5, 0.5, 0.5, 0.0) + struct.pack("<f", 1.0) + bytes(8)
+    curve = struct.pack("<128i", *[128 - i for i in range(128)])
+    tail = struct.pack("<5f", 1.0, 0.0, 0.0, 0.5, 0.5)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(head + curve + tail)
+PY
+}
+
+mkdir -p "$BUILD/artifacts"
+for fuzzer in "${FUZZERS[@]}"; do
+  corpus="$BUILD/corpus/$fuzzer"
+  mkdir -p "$corpus"
+  if [ "$fuzzer" = fuzz_set_chunk ] && command -v python3 >/dev/null; then seed_chunks "$corpus"; fi
+  echo "== $fuzzer for ${SECONDS_EACH}s"
+  log="$BUILD/artifacts/$fuzzer.log"
+  set +e
+  UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+    "$BUILD/fuzz/engine/$fuzzer" -max_total_time="$SECONDS_EACH" -print_final_stats=1 \
+    -artifact_prefix="$BUILD/artifacts/" "$corpus" >"$log" 2>&1
+  rc=$?
+  set -e
+  grep -E '^(stat::|#[0-9]+ +DONE)' "$log" || true
+  if [ "$rc" -ne 0 ]; then
+    tail -n 40 "$log"
+    echo "$fuzzer failed (exit $rc); full log: $log" >&2
+    exit "$rc"
+  fi
+done

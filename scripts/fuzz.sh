@@ -45,7 +45,7 @@ for fuzzer in "${FUZZERS[@]}"; do
     -artifact_prefix="$BUILD/artifacts/" "$corpus" >"$log" 2>&1
   rc=$?
   set -e
-  grep -E '^(stat::|#[0-9]+ +DONE)' "$log" || true
+  grep -E '^(stat::|#[0-9]+[[:space:]]+DONE)' "$log" || true
   if [ "$rc" -ne 0 ]; then
     tail -n 40 "$log"
     echo "$fuzzer failed (exit $rc); full log: $log" >&2

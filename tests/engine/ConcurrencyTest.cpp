@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -29,6 +30,16 @@ enum class Deliver
     FromUiThread,
     FromAudioThread,
 };
+
+const char* nameOf(Deliver d)
+{
+    return d == Deliver::FromUiThread ? "MidiAndAutomationFromUiThread" : "MidiAndAutomationFromAudioThread";
+}
+
+void PrintTo(Deliver d, std::ostream* os)
+{
+    *os << nameOf(d);
+}
 
 struct Block
 {
@@ -221,9 +232,6 @@ TEST_P(Concurrency, StateSettlesToTheLoadedChunkOnceTheThreadsStop)
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, Concurrency, ::testing::Values(Deliver::FromUiThread, Deliver::FromAudioThread),
-                         [](const auto& info) {
-                             return std::string(info.param == Deliver::FromUiThread ? "MidiAndAutomationFromUiThread"
-                                                                                     : "MidiAndAutomationFromAudioThread");
-                         });
+                         [](const auto& info) { return std::string(nameOf(info.param)); });
 
 } // namespace

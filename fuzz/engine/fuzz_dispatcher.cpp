@@ -179,6 +179,14 @@ AEffect* dispatchOne(AEffect* e, FuzzedDataProvider& in)
     std::vector<unsigned char> buffer;
     if (in.ConsumeIntegralInRange(0, 3) != 0)
         buffer = block(in, recordSize(opcode));
+    // Questions the effect knows the answer to, which random bytes rarely spell.
+    static constexpr const char* kQuestions[] = {"receiveVstEvents", "receiveVstMidiEvent", "plugAsChannelInsert",
+                                                 "2in2out", "1in2out", "bypass", "Init"};
+    if (!buffer.empty() && in.ConsumeBool())
+    {
+        const char* q = kQuestions[in.ConsumeIntegralInRange<size_t>(0, std::size(kQuestions) - 1)];
+        std::memcpy(buffer.data(), q, std::min(buffer.size() - 1, std::strlen(q) + 1));
+    }
     fuzzhost::dispatch(e, opcode, index, value, buffer.empty() ? nullptr : buffer.data(), opt);
     return e;
 }

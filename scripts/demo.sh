@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds the plug-in and the
+# command-line host, renders a generated signal through Dithercrunch with a
+# preset, and shows where the built plug-in and the rendered audio are.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+BUILD=${BUILD:-build}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target DitherCrunch vsthost
+bash tools/demo.sh "$BUILD"
+echo "Install for your user: mkdir -p ~/.vst && cp $BUILD/vst/DitherCrunch.so ~/.vst/"

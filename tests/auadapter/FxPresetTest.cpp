@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -17,81 +16,83 @@
 namespace
 {
 
-constexpr int32_t kFakeID = CCONST('F', 'a', 'k', 'e');
+using Data = std::vector<uint8_t>;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::numeric_limits<float>::infinity();
 
-// Builds records byte by byte, independently of the writer under test.
+// Records built byte by byte, independently of the writer under test.
 struct Bytes
 {
-    std::vector<uint8_t> data;
+    Data data;
     Bytes& i32(int32_t v)
     {
         for (int shift = 24; shift >= 0; shift -= 8)
             data.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> shift));
         return *this;
     }
-    Bytes& f32(float v) { return i32(std::bit_cast<int32_t>(v)); }
     Bytes& name(const std::string& text)
     {
-        std::vector<uint8_t> field(28, 0);
-        std::memcpy(field.data(), text.data(), std::min<size_t>(text.size(), 28));
-        data.insert(data.end(), field.begin(), field.end());
-        return *this;
+        data.insert(data.end(), text.begin(), text.end());
+        return zeros(28 - text.size());
     }
-    Bytes& zeros(size_t n)
+    Bytes& zeros(size_t n) { return data.insert(data.end(), n, 0), *this; }
+    Bytes& header(int32_t form, size_t recordLength)
     {
-        data.insert(data.end(), n, 0);
-        return *this;
-    }
-    Bytes& raw(const std::vector<uint8_t>& bytes)
-    {
-        data.insert(data.end(), bytes.begin(), bytes.end());
-        return *this;
-    }
-    Bytes& header(int32_t form, int32_t byteSize, int32_t id = kFakeID, int32_t version = 1)
-    {
-        return i32(kFxChunkMagic).i32(byteSize).i32(form).i32(version).i32(id).i32(7);
+        return i32(kFxChunkMagic).i32(static_cast<int32_t>(recordLength - 8)).i32(form).i32(1).i32(CCONST('F', 'a', 'k', 'e')).i32(7);
     }
 };
 
-Bytes program(const std::vector<float>& values, const std::string& programName = "Loaded", int32_t count = -1)
+Data program(const std::vector<float>& values, const std::string& programName = "Loaded")
 {
     Bytes b;
-    const int32_t k = count < 0 ? static_cast<int32_t>(values.size()) : count;
-    b.header(kFxProgramParams, 48 + 4 * static_cast<int32_t>(values.size())).i32(k).name(programName);
+    b.header(kFxProgramParams, 56 + 4 * values.size()).i32(static_cast<int32_t>(values.size())).name(programName);
     for (float v : values)
-        b.f32(v);
-    return b;
+        b.i32(std::bit_cast<int32_t>(v));
+    return b.data;
 }
 
-Bytes bank(int32_t count, const std::vector<Bytes>& programs)
+Data bank(int32_t count, const std::vector<Data>& programs)
 {
-    Bytes body;
-    for (const Bytes& p : programs)
-        body.raw(p.data);
     Bytes b;
-    b.header(kFxBankParams, static_cast<int32_t>(148 + body.data.size())).i32(count).zeros(128).raw(body.data);
-    return b;
+    size_t length = 156;
+    for (const Data& p : programs)
+        length += p.size();
+    b.header(kFxBankParams, length).i32(count).zeros(128);
+    for (const Data& p : programs)
+        b.data.insert(b.data.end(), p.begin(), p.end());
+    return b.data;
+}
+
+Data chunkRecord(bool isBank, int32_t chunkLength, size_t present)
+{
+    Bytes b;
+    b.header(isBank ? kFxBankChunk : kFxProgramChunk, (isBank ? 160 : 60) + present).i32(1);
+    (isBank ? b.zeros(128) : b.name("C")).i32(chunkLength).zeros(present);
+    return b.data;
+}
+
+Data patched(Data data, size_t at, int32_t value, size_t cutTo = SIZE_MAX)
+{
+    for (int i = 0; i < 4; ++i)
+        data[at + i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (24 - 8 * i));
+    data.resize(std::min(cutTo, data.size()));
+    return data;
 }
 
 class FxPresetTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { gEntryScript = EntryScript{}; }
-
-    std::unique_ptr<VSTPlugIn> openFake(FakeEffect& fake)
+    std::unique_ptr<VSTPlugIn> openFake(FakeEffect& effect)
     {
-        gEntryScript.effect = &fake;
-        CodeBundle* bundle = InProcessBundle::create({{"VSTPluginMain", reinterpret_cast<void*>(&fakeEntryPoint)}});
+        gEntryScript = EntryScript{&effect};
+        CodeBundle* bundle = InProcessBundle::create(fakeEntryTable());
         auto plugIn = std::make_unique<VSTPlugIn>(host, bundle, 44100.0f, 512);
         bundle->release();
         plugIn->open();
-        fake.opcodes.clear();
+        effect.opcodes.clear();
         return plugIn;
     }
-
-    bool load(const std::vector<uint8_t>& data) { return plugIn->loadFXPOrFXB(data.size(), data.data()); }
-
-    std::string failure(const std::vector<uint8_t>& data)
+    bool load(const Data& data) { return plugIn->loadFXPOrFXB(data.size(), data.data()); }
+    std::string failure(const Data& data)
     {
         try
         {
@@ -105,7 +106,7 @@ protected:
         {
             return std::string("Format: ") + e.what();
         }
-        return "no failure";
+        return "none";
     }
 
     RecordingHost host;
@@ -121,36 +122,20 @@ TEST(ReadBigInt32, ReadsMostSignificantByteFirstAndStopsAtTheEnd)
     EXPECT_EQ(value, -2);
     EXPECT_THROW(readBigInt32(bytes + 4, bytes + 7, value), EOFException);
     EXPECT_THROW(readBigInt32(bytes + 7, bytes + 4, value), EOFException);
-    uint8_t out[4];
-    writeBigInt32(out, 0x01020304);
-    EXPECT_EQ(out[0], 1);
-    EXPECT_EQ(out[3], 4);
 }
 
-TEST_F(FxPresetTest, ProgramRecordInParameterFormHasTheExactLayout)
+TEST_F(FxPresetTest, ProgramRecordHasTheExactLayoutAndCutsLongNames)
 {
     fake.values[0] = {0.0f, 0.25f, 1.0f, 0.5f};
-    fake.programNames[0] = "Lead";
-    size_t length = 0;
-    auto record = plugIn->createFXP(length);
-    const Bytes expected = program({0.0f, 0.25f, 1.0f, 0.5f}, "Lead");
-    ASSERT_EQ(length, 72u);
-    std::vector<uint8_t> bytes(record.get(), record.get() + length);
-    Bytes withVersion = expected;
-    withVersion.data[23] = 3; // the effect's version
-    EXPECT_EQ(bytes, withVersion.data);
-}
-
-TEST_F(FxPresetTest, ProgramNamesAreCutTo24CharactersWhenWritten)
-{
-    for (const auto& [name, written] : {std::pair<std::string, std::string>{std::string(24, 'a'), std::string(24, 'a')},
-                                        {std::string(30, 'b'), std::string(24, 'b')}})
+    for (auto [name, written] : {std::pair<std::string, std::string>{"Lead", "Lead"}, {std::string(24, 'a'), std::string(24, 'a')},
+                                 {std::string(30, 'b'), std::string(24, 'b')}})
     {
         fake.programNames[0] = name;
         size_t length = 0;
         auto record = plugIn->createFXP(length);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.get() + 28)), written);
-        EXPECT_EQ(record[28 + 24], 0);
+        Data expected = program({0.0f, 0.25f, 1.0f, 0.5f}, written);
+        expected[23] = 3; // the effect's version
+        EXPECT_EQ(Data(record.get(), record.get() + length), expected) << name;
     }
 }
 
@@ -171,39 +156,36 @@ TEST_F(FxPresetTest, ParameterBankRoundTripsIntoAnotherInstance)
     EXPECT_EQ(other.values, fake.values);
     EXPECT_EQ(other.programNames, fake.programNames);
     EXPECT_EQ(other.currentProgram, 2);
-    EXPECT_EQ(other.count(effBeginSetProgram), 3);
-    EXPECT_EQ(other.count(effEndSetProgram), 3);
+    EXPECT_EQ(other.count(effBeginSetProgram) * 10 + other.count(effEndSetProgram), 33);
 }
 
-TEST_F(FxPresetTest, ChunkRecordsCarryTheEffectsChunkAndLoadBack)
+TEST_F(FxPresetTest, ChunkRecordsCarryTheEffectsChunk)
 {
     FakeEffect chunky{1, 9, true};
     auto chunkPlugIn = openFake(chunky);
     chunky.programNames[0] = "Crunchy";
-    size_t length = 0;
-    auto fxp = chunkPlugIn->createFXP(length);
-    ASSERT_EQ(length, 63u);
-    EXPECT_EQ(std::vector<uint8_t>(fxp.get() + 8, fxp.get() + 12), (std::vector<uint8_t>{'F', 'P', 'C', 'h'}));
-    EXPECT_EQ(fxp[23], 3) << "plug-in version";
-    EXPECT_EQ(fxp[27], 9) << "parameter count";
-    EXPECT_EQ(fxp[59], 3) << "chunk length";
+    size_t fxpLength = 0, fxbLength = 0;
+    auto fxp = chunkPlugIn->createFXP(fxpLength);
+    auto fxb = chunkPlugIn->createFXB(fxbLength);
+    Bytes expected;
+    expected.header(kFxProgramChunk, 63).i32(9).name("Crunchy").i32(3).data.insert(expected.data.end(), {1, 2, 3});
+    expected.data[23] = 3;
+    EXPECT_EQ(Data(fxp.get(), fxp.get() + fxpLength), expected.data);
+    ASSERT_EQ(fxbLength, 164u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(fxb.get() + 8), 4) + std::to_string(fxb[27]) + std::to_string(fxb[159]), "FBCh14");
+
     chunky.programNames[0] = "changed";
-    EXPECT_TRUE(chunkPlugIn->loadFXPOrFXB(length, fxp.get()));
+    EXPECT_TRUE(chunkPlugIn->loadFXPOrFXB(fxpLength, fxp.get()));
     EXPECT_EQ(chunky.receivedChunk, chunky.programChunk);
     EXPECT_EQ(chunky.receivedChunkIndex, 1);
     EXPECT_EQ(chunky.programNames[0], "Crunchy");
-
-    auto fxb = chunkPlugIn->createFXB(length);
-    ASSERT_EQ(length, 164u);
-    EXPECT_EQ(fxb[27], 1) << "program count";
-    EXPECT_TRUE(chunkPlugIn->loadFXPOrFXB(length, fxb.get()));
+    EXPECT_TRUE(chunkPlugIn->loadFXPOrFXB(fxbLength, fxb.get()));
     EXPECT_EQ(chunky.receivedChunk, chunky.bankChunk);
     EXPECT_EQ(chunky.receivedChunkIndex, 0);
-
     chunky.setChunkAnswer = 0;
-    EXPECT_FALSE(chunkPlugIn->loadFXPOrFXB(length, fxb.get())) << "a refused chunk is no exception";
+    EXPECT_FALSE(chunkPlugIn->loadFXPOrFXB(fxbLength, fxb.get())) << "a refused chunk is no exception";
     chunky.throwEverywhere = true;
-    EXPECT_FALSE(chunkPlugIn->loadFXPOrFXB(length, fxb.get()));
+    EXPECT_FALSE(chunkPlugIn->loadFXPOrFXB(fxbLength, fxb.get()));
 }
 
 TEST_F(FxPresetTest, MissingChunkFailsTheWriteAndLeavesNoRecord)
@@ -211,105 +193,72 @@ TEST_F(FxPresetTest, MissingChunkFailsTheWriteAndLeavesNoRecord)
     FakeEffect chunky{1, 9, true};
     auto chunkPlugIn = openFake(chunky);
     for (auto spoil : std::vector<std::function<void()>>{[&] { chunky.programChunk.clear(), chunky.bankChunk.clear(); },
-                                                         [&] { chunky.programChunk = {1}, chunky.bankChunk = {1}, chunky.chunkIsNull = true; },
+                                                         [&] { chunky.programChunk = chunky.bankChunk = {1}, chunky.chunkIsNull = true; },
                                                          [&] { chunky.chunkIsNull = false, chunky.throwEverywhere = true; }})
     {
         spoil();
-        size_t length = 99;
-        try
+        for (bool isBank : {false, true})
         {
-            chunkPlugIn->createFXP(length);
-            ADD_FAILURE();
+            size_t length = 99;
+            try
+            {
+                isBank ? chunkPlugIn->createFXB(length) : chunkPlugIn->createFXP(length);
+                ADD_FAILURE();
+            }
+            catch (const TwinfoldException& e)
+            {
+                EXPECT_STREQ(e.what(), isBank ? "VST could not create chunk for FXB" : "VST could not create chunk for FXP");
+            }
+            EXPECT_EQ(length, 0u);
         }
-        catch (const TwinfoldException& e)
-        {
-            EXPECT_STREQ(e.what(), "VST could not create chunk for FXP");
-        }
-        EXPECT_EQ(length, 0u);
-        length = 99;
-        try
-        {
-            chunkPlugIn->createFXB(length);
-            ADD_FAILURE();
-        }
-        catch (const TwinfoldException& e)
-        {
-            EXPECT_STREQ(e.what(), "VST could not create chunk for FXB");
-        }
-        EXPECT_EQ(length, 0u);
     }
 }
 
-TEST_F(FxPresetTest, FewerValuesThanParametersSetTheRestToZero)
+struct Adjusted
 {
-    EXPECT_FALSE(load(program({0.75f, 0.5f}).data));
-    EXPECT_EQ(fake.values[0], (std::vector<float>{0.75f, 0.5f, 0.0f, 0.0f}));
-    EXPECT_EQ(fake.programNames[0], "Loaded");
-}
-
-TEST_F(FxPresetTest, MoreValuesThanParametersIgnoreTheSurplus)
-{
-    EXPECT_FALSE(load(program({0.1f, 0.2f, 0.3f, 0.4f, 0.9f, 0.9f}).data));
-    EXPECT_EQ(fake.values[0], (std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}));
-}
-
-struct ValueCase
-{
-    float stored;
-    float applied;
-    bool exact;
+    const char* what;
+    std::function<Data()> make;
+    std::vector<std::vector<float>> values;
+    std::vector<std::string> names;
 };
 
-class FxValueTest : public FxPresetTest, public ::testing::WithParamInterface<ValueCase>
+class FxAdjustmentTest : public FxPresetTest, public ::testing::WithParamInterface<Adjusted>
 {
 };
 
-TEST_P(FxValueTest, ValuesOutsideTheRangeAreClampedAndReported)
+TEST_P(FxAdjustmentTest, IsAppliedAndReportedAsInexact)
 {
-    const ValueCase c = GetParam();
-    EXPECT_EQ(load(program({c.stored, 0.5f, 0.5f, 0.5f}).data), c.exact);
-    EXPECT_EQ(fake.setParameterCalls.at(0).second, c.applied);
+    EXPECT_FALSE(load(GetParam().make()));
+    EXPECT_EQ(fake.values, GetParam().values);
+    EXPECT_EQ(fake.programNames, GetParam().names);
+    EXPECT_EQ(fake.count(effBeginSetProgram), fake.count(effEndSetProgram));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, FxValueTest,
-                         ::testing::Values(ValueCase{0.0f, 0.0f, true}, ValueCase{1.0f, 1.0f, true}, ValueCase{1.5f, 1.0f, false},
-                                           ValueCase{-0.25f, 0.0f, false}, ValueCase{-0.0f, -0.0f, true},
-                                           ValueCase{std::numeric_limits<float>::infinity(), 1.0f, false},
-                                           ValueCase{-std::numeric_limits<float>::infinity(), 0.0f, false},
-                                           ValueCase{std::numeric_limits<float>::quiet_NaN(), 0.0f, false},
-                                           ValueCase{-std::numeric_limits<float>::signaling_NaN(), 0.0f, false}));
+const std::vector<float> kHalf(4, 0.5f);
+const std::vector<std::string> kNames{"Program 0", "Program 1", "Program 2"};
+INSTANTIATE_TEST_SUITE_P(
+    Records, FxAdjustmentTest,
+    ::testing::Values(
+        Adjusted{"FewerValues", [] { return program({0.75f, 0.5f}); }, {{0.75f, 0.5f, 0, 0}, kHalf, kHalf}, {"Loaded", "Program 1", "Program 2"}},
+        Adjusted{"MoreValues", [] { return program({.1f, .2f, .3f, .4f, .9f}); }, {{.1f, .2f, .3f, .4f}, kHalf, kHalf}, {"Loaded", "Program 1", "Program 2"}},
+        Adjusted{"OutOfRange", [] { return program({1.5f, -0.25f, kInf, -kInf}); }, {{1, 0, 1, 0}, kHalf, kHalf}, {"Loaded", "Program 1", "Program 2"}},
+        Adjusted{"NaN", [] { return program({kNaN, 0.5f, -kNaN, 0.5f}); }, {{0, 0.5f, 0, 0.5f}, kHalf, kHalf}, {"Loaded", "Program 1", "Program 2"}},
+        Adjusted{"BankWithMorePrograms", [] { return bank(4, {program(kHalf, "A"), program(kHalf, "B"), program(kHalf, "C"), program({1, 1, 1, 1}, "D")}); },
+                 {kHalf, kHalf, kHalf}, {"A", "B", "C"}},
+        Adjusted{"BankWithFewerPrograms", [] { return bank(1, {program({1, 1, 1, 1}, "A")}); }, {{1, 1, 1, 1}, kHalf, kHalf}, {"A", "Program 1", "Program 2"}},
+        Adjusted{"BankProgramsWithSurplusValues", [] { return bank(3, {program({0, 0, 0, 0, 9}, "A"), program({1, 1, 1, 1, 9}, "B"), program({0, 1, 0, 1, 9}, "C")}); },
+                 {{0, 0, 0, 0}, {1, 1, 1, 1}, {0, 1, 0, 1}}, {"A", "B", "C"}}),
+    [](const auto& info) { return std::string(info.param.what); });
 
-TEST_F(FxPresetTest, BankWithMoreProgramsLoadsOnlyTheEffectsCount)
+TEST_F(FxPresetTest, ValuesInsideTheRangeAreExact)
 {
-    std::vector<Bytes> programs;
-    for (int p = 0; p < 5; ++p)
-        programs.push_back(program({0.1f * p, 0.0f, 0.0f, 0.0f}, "P" + std::to_string(p)));
-    EXPECT_FALSE(load(bank(5, programs).data));
-    EXPECT_EQ(fake.programNames, (std::vector<std::string>{"P0", "P1", "P2"}));
-}
-
-TEST_F(FxPresetTest, BankWithFewerProgramsLeavesTheOthersUnchanged)
-{
-    EXPECT_FALSE(load(bank(2, {program({1, 1, 1, 1}, "A"), program({0, 0, 0, 0}, "B")}).data));
-    EXPECT_EQ(fake.programNames, (std::vector<std::string>{"A", "B", "Program 2"}));
-    EXPECT_EQ(fake.values[2], (std::vector<float>{0.5f, 0.5f, 0.5f, 0.5f}));
-}
-
-TEST_F(FxPresetTest, BankProgramsWithSurplusValuesAllLoad)
-{
-    std::vector<Bytes> programs;
-    for (int p = 0; p < 3; ++p)
-        programs.push_back(program({0.25f * p, 0.5f, 0.5f, 0.5f, 0.9f, 0.9f}, "S" + std::to_string(p)));
-    EXPECT_FALSE(load(bank(3, programs).data));
-    EXPECT_EQ(fake.programNames, (std::vector<std::string>{"S0", "S1", "S2"}));
-    EXPECT_EQ(fake.values[2][0], 0.5f);
+    EXPECT_TRUE(load(program({0.0f, -0.0f, 1.0f, 0.3f})));
 }
 
 TEST_F(FxPresetTest, FailureInsideABankSelectsTheRememberedProgramAgain)
 {
     plugIn->setCurrentProgram(2);
-    Bytes b = bank(3, {program({1, 1, 1, 1}, "A"), program({0, 0, 0, 0}, "B")});
-    EXPECT_EQ(failure(b.data), "EOF: End of file error");
+    EXPECT_EQ(failure(bank(3, {program({1, 1, 1, 1}, "A"), program({0, 0, 0, 0}, "B")})), "EOF: End of file error");
     EXPECT_EQ(fake.currentProgram, 2);
     EXPECT_EQ(fake.programNames[0], "A") << "programs read before the failure stay changed";
     EXPECT_EQ(fake.count(effBeginSetProgram), fake.count(effEndSetProgram));
@@ -318,7 +267,7 @@ TEST_F(FxPresetTest, FailureInsideABankSelectsTheRememberedProgramAgain)
 struct BadRecord
 {
     const char* what;
-    std::function<std::vector<uint8_t>()> make;
+    std::function<Data()> make;
     const char* failure;
 };
 
@@ -328,76 +277,46 @@ class FxFailureTest : public FxPresetTest, public ::testing::WithParamInterface<
 
 TEST_P(FxFailureTest, IsRejectedWithoutTouchingTheEffect)
 {
-    const std::vector<uint8_t> data = GetParam().make();
-    EXPECT_EQ(failure(data), GetParam().failure);
+    EXPECT_EQ(failure(GetParam().make()), GetParam().failure);
     EXPECT_TRUE(fake.setParameterCalls.empty());
-    EXPECT_EQ(fake.count(effSetChunk), 0);
-    EXPECT_EQ(fake.count(effSetProgramName), 0);
+    EXPECT_EQ(fake.count(effSetChunk) + fake.count(effSetProgramName), 0);
 }
 
-std::vector<uint8_t> cut(std::vector<uint8_t> data, size_t length)
-{
-    data.resize(length);
-    return data;
-}
-
-std::vector<uint8_t> patched(std::vector<uint8_t> data, size_t at, int32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        data[at + i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (24 - 8 * i));
-    return data;
-}
-
-const std::vector<uint8_t> kGoodProgram = program({0.5f, 0.5f, 0.5f, 0.5f}).data;
-Bytes chunkProgram(int32_t chunkLength, size_t present)
-{
-    Bytes b;
-    b.header(kFxProgramChunk, static_cast<int32_t>(52 + present)).i32(4).name("C").i32(chunkLength).zeros(present);
-    return b;
-}
-Bytes chunkBank(int32_t chunkLength, size_t present)
-{
-    Bytes b;
-    b.header(kFxBankChunk, static_cast<int32_t>(152 + present)).i32(1).zeros(128).i32(chunkLength).zeros(present);
-    return b;
-}
-
+const Data kGood = program(kHalf);
+const char* const kInvalid = "Format: Invalid format of FXP / FXB data";
+const char* const kEOF = "EOF: End of file error";
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, FxFailureTest,
     ::testing::Values(
-        BadRecord{"Empty", [] { return std::vector<uint8_t>{}; }, "EOF: End of file error"},
-        BadRecord{"TwentyThreeBytes", [] { return cut(kGoodProgram, 23); }, "EOF: End of file error"},
-        BadRecord{"HeaderOnly", [] { return cut(kGoodProgram, 24); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"WrongChunkMagic", [] { return patched(kGoodProgram, 0, CCONST('C', 'c', 'n', 'k')); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"FormatVersion2", [] { return patched(kGoodProgram, 12, 2); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"BankFormatVersion2", [] { return patched(bank(3, {}).data, 12, 2); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"OtherPlugIn", [] { return patched(kGoodProgram, 16, CCONST('K', 'w', 'Q', 'z')); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"ByteSizeBeyondData", [] { return patched(kGoodProgram, 4, 48 + 16 + 1); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"HugeByteSize", [] { return patched(kGoodProgram, 4, std::numeric_limits<int32_t>::max()); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"UnknownForm", [] { return patched(kGoodProgram, 8, CCONST('F', 'x', 'C', 'c')); }, "Format: Invalid format of FXP / FXB data"},
-        BadRecord{"NameFieldCut", [] { return cut(patched(kGoodProgram, 4, 20), 40); }, "EOF: End of file error"},
-        BadRecord{"ChunkNameFieldCut", [] { return cut(patched(chunkProgram(0, 0).data, 4, 40), 50); }, "EOF: End of file error"},
-        BadRecord{"ProgramChunkPastEnd", [] { return chunkProgram(9, 8).data; }, "EOF: Unexpected end of file in FXP / FXB data"},
-        BadRecord{"ProgramChunkNegative", [] { return chunkProgram(-1, 8).data; }, "EOF: Unexpected end of file in FXP / FXB data"},
-        BadRecord{"ProgramChunkHuge", [] { return chunkProgram(std::numeric_limits<int32_t>::max(), 8).data; }, "EOF: Unexpected end of file in FXP / FXB data"},
-        BadRecord{"BankChunkPastEnd", [] { return chunkBank(5, 4).data; }, "EOF: Unexpected end of file in FXB data"},
-        BadRecord{"BankChunkNegative", [] { return chunkBank(std::numeric_limits<int32_t>::min(), 4).data; }, "EOF: Unexpected end of file in FXB data"},
-        BadRecord{"BankChunkLengthMissing", [] { return cut(patched(chunkBank(0, 0).data, 4, 100), 158); }, "EOF: End of file error"},
-        BadRecord{"BankProgramOfOtherPlugIn", [] { return bank(3, {Bytes{patched(kGoodProgram, 16, CCONST('K', 'w', 'Q', 'z'))}}).data; }, "Format: Invalid format of FXP / FXB data"}),
+        BadRecord{"Empty", [] { return Data{}; }, kEOF}, BadRecord{"TwentyThreeBytes", [] { return patched(kGood, 0, kFxChunkMagic, 23); }, kEOF},
+        BadRecord{"HeaderOnly", [] { return patched(kGood, 0, kFxChunkMagic, 24); }, kInvalid},
+        BadRecord{"WrongChunkMagic", [] { return patched(kGood, 0, CCONST('C', 'c', 'n', 'k')); }, kInvalid},
+        BadRecord{"FormatVersion2", [] { return patched(kGood, 12, 2); }, kInvalid},
+        BadRecord{"BankFormatVersion2", [] { return patched(bank(3, {}), 12, 2); }, kInvalid},
+        BadRecord{"OtherPlugIn", [] { return patched(kGood, 16, CCONST('K', 'w', 'Q', 'z')); }, kInvalid},
+        BadRecord{"ByteSizeBeyondData", [] { return patched(kGood, 4, 65); }, kInvalid},
+        BadRecord{"HugeByteSize", [] { return patched(kGood, 4, std::numeric_limits<int32_t>::max()); }, kInvalid},
+        BadRecord{"UnknownForm", [] { return patched(kGood, 8, CCONST('F', 'x', 'C', 'c')); }, kInvalid},
+        BadRecord{"NameFieldCut", [] { return patched(kGood, 4, 20, 40); }, kEOF},
+        BadRecord{"ChunkNameFieldCut", [] { return patched(chunkRecord(false, 0, 0), 4, 40, 50); }, kEOF},
+        BadRecord{"ProgramChunkPastEnd", [] { return chunkRecord(false, 9, 8); }, "EOF: Unexpected end of file in FXP / FXB data"},
+        BadRecord{"ProgramChunkNegative", [] { return chunkRecord(false, -1, 8); }, "EOF: Unexpected end of file in FXP / FXB data"},
+        BadRecord{"ProgramChunkHuge", [] { return chunkRecord(false, INT32_MAX, 8); }, "EOF: Unexpected end of file in FXP / FXB data"},
+        BadRecord{"BankChunkPastEnd", [] { return chunkRecord(true, 5, 4); }, "EOF: Unexpected end of file in FXB data"},
+        BadRecord{"BankChunkNegative", [] { return chunkRecord(true, INT32_MIN, 4); }, "EOF: Unexpected end of file in FXB data"},
+        BadRecord{"BankChunkLengthMissing", [] { return patched(chunkRecord(true, 0, 0), 4, 100, 158); }, kEOF},
+        BadRecord{"BankProgramOfOtherPlugIn", [] { return bank(3, {patched(kGood, 16, CCONST('K', 'w', 'Q', 'z'))}); }, kInvalid}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(FxPresetTest, NameFieldAtTheVeryEndIsReadButNothingBeyond)
 {
-    // No parameters: the record ends right after its name field.
-    FakeEffect bare{1, 0, false};
+    FakeEffect bare{1, 0, false}; // no parameters: the record ends with its name
     auto barePlugIn = openFake(bare);
-    Bytes b;
-    b.header(kFxProgramParams, 48).i32(0).name(std::string(28, 'n'));
-    ASSERT_EQ(b.data.size(), 56u);
-    EXPECT_TRUE(barePlugIn->loadFXPOrFXB(b.data.size(), b.data.data()));
+    Data record = program({}, std::string(28, 'n'));
+    EXPECT_TRUE(barePlugIn->loadFXPOrFXB(record.size(), record.data()));
     EXPECT_EQ(bare.programNames[0], std::string(24, 'n'));
-    b.data[7] = 40; // byte size that fits the shorter data
-    EXPECT_THROW(barePlugIn->loadFXPOrFXB(55, b.data.data()), EOFException);
+    record = patched(record, 4, 47);
+    EXPECT_THROW(barePlugIn->loadFXPOrFXB(55, record.data()), EOFException);
 }
 
 } // namespace

@@ -14,40 +14,26 @@ public:
     void getVendor(VSTPlugIn&, char* text) override { std::strcpy(text, "Test Vendor"); }
     void getProduct(VSTPlugIn&, char* text) override { std::strcpy(text, "Test Product"); }
     int32_t getVersion(VSTPlugIn&) override { return 4242; }
-    bool canDo(VSTPlugIn&, const char* query) override
-    {
-        queries.emplace_back(query);
-        return std::string(query) == "sizeWindow";
-    }
-    VstTimeInfo* getTimeInfo(VSTPlugIn&, int32_t flags) override
-    {
-        timeFlags = flags;
-        return &timeInfo;
-    }
-    void beginEdit(VSTPlugIn&, int32_t index) override { calls.push_back("begin " + std::to_string(index)); }
+    bool canDo(VSTPlugIn&, const char* query) override { return note("canDo " + std::string(query)), std::string(query) == "sizeWindow"; }
+    VstTimeInfo* getTimeInfo(VSTPlugIn&, int32_t flags) override { return note("time " + std::to_string(flags)), &timeInfo; }
+    void beginEdit(VSTPlugIn&, int32_t index) override { note("begin " + std::to_string(index)); }
     void automate(VSTPlugIn&, int32_t index, float value) override
     {
         if (throwOnAutomate)
             throw std::runtime_error("host failure");
-        calls.push_back("automate " + std::to_string(index) + " " + std::to_string(value));
+        note("automate " + std::to_string(index) + " " + std::to_string(value));
     }
-    void endEdit(VSTPlugIn&, int32_t index) override { calls.push_back("end " + std::to_string(index)); }
+    void endEdit(VSTPlugIn&, int32_t index) override { note("end " + std::to_string(index)); }
     bool isIOPinConnected(VSTPlugIn&, bool output, int32_t pin) override
     {
-        calls.push_back(std::string(output ? "out " : "in ") + std::to_string(pin));
-        return pinsConnected;
+        return note(std::string(output ? "out " : "in ") + std::to_string(pin)), pinsConnected;
     }
-    void idle(VSTPlugIn&) override { calls.push_back("idle"); }
-    void updateDisplay(VSTPlugIn&) override { calls.push_back("display"); }
-    void resizeWindow(VSTPlugIn&, int32_t width, int32_t height) override
-    {
-        calls.push_back("resize " + std::to_string(width) + "x" + std::to_string(height));
-    }
+    void idle(VSTPlugIn&) override { note("idle"); }
+    void updateDisplay(VSTPlugIn&) override { note("display"); }
+    void resizeWindow(VSTPlugIn&, int32_t w, int32_t h) override { note("resize " + std::to_string(w) + "x" + std::to_string(h)); }
 
+    void note(const std::string& call) { calls.push_back(call); }
     std::vector<std::string> calls;
-    std::vector<std::string> queries;
     VstTimeInfo timeInfo{};
-    int32_t timeFlags = -1;
-    bool pinsConnected = true;
-    bool throwOnAutomate = false;
+    bool pinsConnected = true, throwOnAutomate = false;
 };

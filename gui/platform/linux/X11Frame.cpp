@@ -1,7 +1,11 @@
 #include "gui/platform/linux/X11Frame.h"
 
+#include <X11/Xutil.h>
 #include <cairo-xlib.h>
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 
@@ -58,8 +62,15 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     XMapWindow(display.get(), window);
     XFlush(display.get());
     auto frame = std::unique_ptr<X11Frame>(new X11Frame(std::move(display), window, size, callback));
-    frame->windowSurface.reset(cairo_xlib_surface_create(frame->display.get(), window, info.visual, static_cast<int>(w),
-                                                         static_cast<int>(h)));
+    frame->visual = info.visual;
+    frame->depth = info.depth;
+    frame->directCopy = (info.depth == 24 || info.depth == 32) && info.visual->red_mask == 0xff0000 &&
+                        info.visual->green_mask == 0x00ff00 && info.visual->blue_mask == 0x0000ff;
+    if (frame->directCopy)
+        frame->gc = XCreateGC(frame->display.get(), window, 0, nullptr);
+    else
+        frame->windowSurface.reset(cairo_xlib_surface_create(frame->display.get(), window, info.visual,
+                                                             static_cast<int>(w), static_cast<int>(h)));
     return frame;
 }
 
@@ -70,7 +81,19 @@ X11Frame::X11Frame(DisplayPtr display, Window window, const CRect& size, IPlatfo
 
 X11Frame::~X11Frame()
 {
-    windowSurface.reset();
+    // cairo keeps per-connection state until its device is finished.
+    if (windowSurface)
+    {
+        cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(windowSurface.get()));
+        windowSurface.reset();
+        if (device)
+        {
+            cairo_device_finish(device);
+            cairo_device_destroy(device);
+        }
+    }
+    if (gc)
+        XFreeGC(display.get(), gc);
     XDestroyWindow(display.get(), window);
     XSync(display.get(), False);
 }
@@ -182,7 +205,34 @@ void X11Frame::handle(XEvent& event)
 
 void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
 {
-    if (!windowSurface || area.isEmpty())
+    if (area.isEmpty())
+        return;
+    if (directCopy)
+    {
+        // The back buffer is RGB24: 32 bits per pixel, native byte order.
+        const int w = cairo_image_surface_get_width(backBuffer);
+        const int h = cairo_image_surface_get_height(backBuffer);
+        XImage* image = XCreateImage(display.get(), visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                                     reinterpret_cast<char*>(cairo_image_surface_get_data(backBuffer)),
+                                     static_cast<unsigned>(w), static_cast<unsigned>(h), 32,
+                                     cairo_image_surface_get_stride(backBuffer));
+        if (!image)
+            return;
+        // The buffer is in the machine's byte order; Xlib converts for the server.
+        image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+        const int x = std::max(0, static_cast<int>(area.left));
+        const int y = std::max(0, static_cast<int>(area.top));
+        const int right = std::min(w, static_cast<int>(std::ceil(area.right)));
+        const int bottom = std::min(h, static_cast<int>(std::ceil(area.bottom)));
+        if (right > x && bottom > y)
+            XPutImage(display.get(), window, gc, image, x, y, x, y, static_cast<unsigned>(right - x),
+                      static_cast<unsigned>(bottom - y));
+        image->data = nullptr; // owned by the back buffer
+        XDestroyImage(image);
+        XFlush(display.get());
+        return;
+    }
+    if (!windowSurface)
         return;
     CairoContextPtr cr(cairo_create(windowSurface.get()));
     cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);

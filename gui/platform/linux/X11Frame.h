@@ -38,6 +38,12 @@ private:
     Window window;
     CRect size;
     IPlatformFrameCallback* callback;
+    // Visuals with 8-bit red, green and blue in the back buffer's layout take
+    // the back buffer as it is; others go through cairo's Xlib surface.
+    bool directCopy = false;
+    int depth = 0;
+    Visual* visual = nullptr;
+    GC gc = nullptr;
     CairoSurfacePtr windowSurface;
     // Double-click detection: the previous press.
     Time lastPressTime = 0;

@@ -62,15 +62,14 @@ void AEffGUIEditor::draw(ERect* /*rect*/)
         frame->redrawAll();
 }
 
-bool AEffGUIEditor::onKeyDown(VstKeyCode& /*keyCode*/)
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode)
 {
-    // No control takes keys: the host keeps them.
-    return false;
+    return frame && frame->onKeyDown(keyCode) != -1;
 }
 
-bool AEffGUIEditor::onKeyUp(VstKeyCode& /*keyCode*/)
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode)
 {
-    return false;
+    return frame && frame->onKeyUp(keyCode) != -1;
 }
 
 bool AEffGUIEditor::onWheel(float distance)

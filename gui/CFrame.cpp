@@ -31,6 +31,7 @@ CFrame::~CFrame()
     // The window goes first so that no event reaches a half-destroyed frame.
     platform.reset();
     mouseCapture = nullptr;
+    focusView = nullptr;
     for (CView* view : views)
     {
         view->setFrame(nullptr);
@@ -148,6 +149,7 @@ CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons
     CView* view = viewAt(where);
     if (!view)
         return kMouseEventNotHandled;
+    focusView = view;
     const CMouseEventResult result = view->onMouseDown(where, buttons);
     if (result == kMouseEventHandled)
         mouseCapture = view;
@@ -181,6 +183,16 @@ bool CFrame::onWheel(const CPoint& where, float distance, const CButtonState& bu
     if (CView* view = viewAt(where))
         return view->onWheel(where, distance, buttons);
     return false;
+}
+
+int32_t CFrame::onKeyDown(VstKeyCode& keyCode)
+{
+    return focusView ? focusView->onKeyDown(keyCode) : -1;
+}
+
+int32_t CFrame::onKeyUp(VstKeyCode& keyCode)
+{
+    return focusView ? focusView->onKeyUp(keyCode) : -1;
 }
 
 void CFrame::beginEdit(int32_t tag)

@@ -50,6 +50,9 @@ public:
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons);
     bool onWheel(const CPoint& where, float distance, const CButtonState& buttons);
     const CPoint& getLastMousePosition() const { return lastMouse; }
+    // Keys go to the view pressed last; -1 when it does not take them.
+    int32_t onKeyDown(VstKeyCode& keyCode);
+    int32_t onKeyUp(VstKeyCode& keyCode);
     CView* getMouseCaptureView() const { return mouseCapture; }
 
     // Gesture brackets of the controls, passed to the editor binding.
@@ -80,6 +83,7 @@ private:
     CBitmap* background = nullptr;
     std::vector<CView*> views;
     CView* mouseCapture = nullptr;
+    CView* focusView = nullptr;
     CPoint lastMouse;
     CairoSurfacePtr backBuffer;
     bool needsFullRedraw = true;

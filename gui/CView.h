@@ -5,6 +5,7 @@
 #include "gui/CButtonState.h"
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
+#include "frame/VstRecords.h"
 
 class CDrawContext;
 class CFrame;
@@ -32,6 +33,9 @@ public:
     virtual CMouseEventResult onMouseDown(CPoint& /*where*/, const CButtonState& /*buttons*/) { return kMouseEventNotImplemented; }
     virtual CMouseEventResult onMouseUp(CPoint& /*where*/, const CButtonState& /*buttons*/) { return kMouseEventNotImplemented; }
     virtual CMouseEventResult onMouseMoved(CPoint& /*where*/, const CButtonState& /*buttons*/) { return kMouseEventNotImplemented; }
+    // [UI thread] Keys for the view pressed last; -1 leaves the key to the host.
+    virtual int32_t onKeyDown(VstKeyCode& /*keyCode*/) { return -1; }
+    virtual int32_t onKeyUp(VstKeyCode& /*keyCode*/) { return -1; }
     // Wheel distance in steps, positive away from the user.
     virtual bool onWheel(const CPoint& /*where*/, float /*distance*/, const CButtonState& /*buttons*/) { return false; }
 

@@ -178,13 +178,6 @@ TEST_F(Curve, OtherButtonsAloneAreNotHandled)
     EXPECT_TRUE(isDiagonal());
 }
 
-TEST_F(Curve, MovesWithoutAButtonOnlyRecordTheState)
-{
-    move(100, 150, kShift);
-    EXPECT_EQ(curve->getRecordedButtonState(), kShift);
-    EXPECT_TRUE(isDiagonal());
-}
-
 TEST_F(Curve, LongDragLetsTheHostIdleAtMostEvery50Ms)
 {
     press(100, 150, kLButton);
@@ -214,15 +207,4 @@ TEST_F(Curve, DrawsTwoPixelDashesAndHighlightsTheSignalsPoints)
     EXPECT_EQ(curve->colourOf(22), MyCKickShaper::kCurveColor);
 }
 
-TEST_F(Curve, CopyKeepsPointsAndPointerState)
-{
-    press(100, 150, kLButton | kShift);
-    std::unique_ptr<CBaseObject, void (*)(CBaseObject*)> copy(curve->newCopy(), [](CBaseObject* o) { o->forget(); });
-    auto* c = dynamic_cast<MyCKickShaper*>(copy.get());
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->getfexi(30), 98);
-    EXPECT_EQ(c->getLastPosition(), CPoint(100, 150));
-    EXPECT_EQ(c->getRecordedButtonState(), kLButton | kShift);
-    EXPECT_EQ(c->getViewSize(), curve->getViewSize());
-}
 }

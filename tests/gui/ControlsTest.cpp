@@ -4,7 +4,6 @@
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
 #include "gui/CHorizontalSlider.h"
-#include "gui/CHorizontalSwitch.h"
 #include "gui/COnOffButton.h"
 
 #include <cmath>
@@ -52,17 +51,6 @@ TEST_F(Controls, ValuesAreLimitedToTheRangeAndNaNBecomesTheMinimum)
     }
 }
 
-TEST_F(Controls, ControlIsDirtyUntilItsCurrentValueIsDrawn)
-{
-    CControl c(CRect(0, 0, 10, 10));
-    c.setDirty(false);
-    EXPECT_FALSE(c.isDirty());
-    c.setValue(0.5f);
-    EXPECT_TRUE(c.isDirty());
-    c.setDirty(false);
-    EXPECT_FALSE(c.isDirty());
-}
-
 TEST_F(Controls, FreeClickSliderJumpsToThePointerAndDragsInsideOneGesture)
 {
     CHorizontalSlider* s = slider();
@@ -73,26 +61,6 @@ TEST_F(Controls, FreeClickSliderJumpsToThePointerAndDragsInsideOneGesture)
     EXPECT_FLOAT_EQ(s->getValue(), 1.0f);
     release(400, 25);
     EXPECT_EQ(log(), (Strings{"begin 0", "change 0 0.500000", "change 0 1.000000", "end 0"}));
-}
-
-TEST_F(Controls, RightStyleSliderGrowsFromRightToLeft)
-{
-    CHorizontalSlider* s = slider(kRight);
-    press(25 + 6, 25);
-    EXPECT_FLOAT_EQ(s->getValue(), 1.0f);
-    EXPECT_DOUBLE_EQ(s->handlePosition(1.0f), 25.0);
-}
-
-TEST_F(Controls, SliderWithoutFreeClickMovesOnlyFromItsHandle)
-{
-    CHorizontalSlider* s = slider(kLeft, false);
-    s->setValue(0.0f);
-    EXPECT_EQ(press(200, 25), kMouseDownEventHandledButDontNeedMovedOrUpEvents);
-    EXPECT_FLOAT_EQ(s->getValue(), 0.0f);
-    EXPECT_EQ(press(27, 25), kMouseEventHandled); // on the handle, 2 px from its left edge
-    move(27 + 119, 25);
-    release(27 + 119, 25);
-    EXPECT_FLOAT_EQ(s->getValue(), 0.5f);
 }
 
 TEST_F(Controls, DefaultValueNeedsExactlyLeftAndControl)
@@ -188,17 +156,4 @@ TEST_F(Controls, OnOffButtonTogglesEachPressAndIgnoresTheDefaultGesture)
     EXPECT_EQ(log().back(), "end 3");
 }
 
-TEST_F(Controls, HorizontalSwitchPicksThePositionUnderThePointer)
-{
-    auto* strip = new CBitmap(132); // four states of 16 pixels
-    auto* s = add(new CHorizontalSwitch(CRect(0, 0, 60, 16), &listener, 5, strip));
-    strip->forget(); // the switch keeps its own reference
-    EXPECT_EQ(s->getNumPositions(), 4);
-    press(50, 8);
-    EXPECT_FLOAT_EQ(s->getValue(), 1.0f);
-    move(20, 8);
-    EXPECT_FLOAT_EQ(s->getValue(), 1.0f / 3.0f);
-    release(20, 8);
-    EXPECT_EQ(log().back(), "end 5");
-}
 }

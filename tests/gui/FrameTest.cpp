@@ -65,15 +65,6 @@ TEST_F(Frame, CapturingViewGetsMovesAndReleaseEvenOutside)
     EXPECT_EQ(log(), (Strings{"a down 10", "a move 150", "a up 250", "b move 150"}));
 }
 
-TEST_F(Frame, PressWithoutCaptureRequestGetsNoFollowingEvents)
-{
-    probe(CRect(0, 0, 100, 100), "a", kMouseDownEventHandledButDontNeedMovedOrUpEvents);
-    press(10, 10);
-    move(150, 10);
-    release(150, 10);
-    EXPECT_EQ(log(), (Strings{"a down 10"}));
-}
-
 TEST_F(Frame, LaterViewsAreOnTopAndRightEdgeIsOutside)
 {
     probe(CRect(0, 0, 100, 100), "under");
@@ -214,19 +205,6 @@ TEST(DrawContext, AliasedTwoPixelDashCoversExactlyTwoPixels)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(at(s.get(), x, y), (x == 3 && (y == 3 || y == 4)) ? 0x00ff00u : 0u) << x << "," << y;
     EXPECT_EQ(context.getPenPosition(), CPoint(4, 4));
-}
-
-TEST(DrawContext, BitmapDrawsFromItsSourceOffset)
-{
-    CBitmap strip(132); // off state on top, then one state per 16 rows
-    CairoSurfacePtr s(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 60, 16));
-    CairoContextPtr cr(cairo_create(s.get()));
-    CDrawContext context(cr.get());
-    strip.draw(&context, CRect(0, 0, 60, 16), CPoint(0, 16)); // state 1: left segment lit
-    const uint32_t lit = at(s.get(), 4, 8);
-    strip.draw(&context, CRect(0, 0, 60, 16), CPoint(0, 0));
-    EXPECT_NE(at(s.get(), 4, 8), lit);
-    EXPECT_GT((lit >> 16) & 0xff, 0xc0u) << "the lit segment is amber";
 }
 
 TEST(X11Events, ModifiersAndButtonsMapToWidgetBits)

@@ -6,6 +6,8 @@
 #include "gui/CFrame.h"
 
 #include <benchmark/benchmark.h>
+// After the others: Xlib's macros clash with their names.
+#include <X11/Xlib.h>
 
 #include <memory>
 
@@ -99,4 +101,35 @@ void BM_IdleTickWithAutomation(benchmark::State& state)
     CFrame::setPlatformFactory(nullptr);
 }
 BENCHMARK(BM_IdleTickWithAutomation)->Unit(benchmark::kMicrosecond);
+
+// The same tick in a real window of the X server named by DISPLAY (run it
+// under Xvfb): drawing plus copying the curve area to the server.
+void BM_IdleTickOnX11(benchmark::State& state)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+    {
+        state.SkipWithError("no X display");
+        return;
+    }
+    const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 300, 320, 0, 0, 0);
+    XMapWindow(display, parent);
+    XSync(display, False);
+    {
+        Effect effect;
+        if (!effect.gui()->open(reinterpret_cast<void*>(parent)))
+            state.SkipWithError("no editor window");
+        effect.gui()->idle();
+        int32_t i = 0;
+        for (auto _ : state)
+        {
+            effect.moveHighlight(++i);
+            effect.gui()->idle();
+        }
+        effect.gui()->close();
+    }
+    XDestroyWindow(display, parent);
+    XCloseDisplay(display);
+}
+BENCHMARK(BM_IdleTickOnX11)->Unit(benchmark::kMicrosecond);
 }

@@ -200,7 +200,13 @@ TEST_F(EditorWindow, ScreenshotShowsArtworkCurveAndSignalHighlight)
     float* in[] = {l.data(), r.data()};
     float* out[] = {ol.data(), orr.data()};
     host->processReplacing(in, out, 256);
-    drag(kCurveLeft + 100, kCurveTop + 100, {{kCurveLeft + 110, kCurveTop + 90}});
+    // A soft-knee curve drawn across most columns, and a low-pass pre filter.
+    std::initializer_list<std::pair<int, int>> knee = {
+        {kCurveLeft + 12, kCurveTop + 110}, {kCurveLeft + 20, kCurveTop + 90},  {kCurveLeft + 28, kCurveTop + 72},
+        {kCurveLeft + 36, kCurveTop + 58},  {kCurveLeft + 44, kCurveTop + 47},  {kCurveLeft + 52, kCurveTop + 39},
+        {kCurveLeft + 60, kCurveTop + 33},  {kCurveLeft + 68, kCurveTop + 29},  {kCurveLeft + 76, kCurveTop + 26}};
+    drag(kCurveLeft + 5, kCurveTop + 124, knee);
+    xdotool("mousemove --sync 16 160 click 1");
     pump(200);
 
     XImage* image = XGetImage(display, parent, 0, 0, width, height, AllPlanes, ZPixmap);

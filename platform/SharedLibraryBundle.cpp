@@ -11,6 +11,14 @@
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_ADDRESS__)
+#define DC_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DC_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace
 {
 
@@ -140,7 +148,14 @@ bool SharedLibraryBundle::loadExecutable()
     if (handle)
         return true;
     // RTLD_LOCAL keeps the effect's symbols out of the host's namespace.
-    handle = dlopen(executablePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    int flags = RTLD_NOW | RTLD_LOCAL;
+#if DC_ADDRESS_SANITIZER
+    // Under AddressSanitizer the code stays mapped after unloading, so that
+    // reports can name its functions and the leak check still sees what the
+    // libraries it pulled in (cairo, pixman...) hold in their globals.
+    flags |= RTLD_NODELETE;
+#endif
+    handle = dlopen(executablePath.c_str(), flags);
     if (!handle)
     {
         const char* text = dlerror();

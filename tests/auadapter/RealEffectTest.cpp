@@ -73,7 +73,9 @@ TEST_P(RealEffectTest, RecordsReloadIntoFreshInstancesWithIdenticalAudio)
     auto fxb = source->createFXB(fxbLength);
     const bool chunks = source->hasProgramChunks();
     if (source->getEffect()->uniqueID == CCONST('K', 'w', 'Q', 'z')) // Dithercrunch: one program, a 564-byte chunk
+    {
         EXPECT_EQ(std::to_string(fxpLength) + " " + std::to_string(fxbLength) + (chunks ? " chunks" : ""), "624 724 chunks");
+    }
     EXPECT_EQ(std::string(reinterpret_cast<char*>(fxp.get() + 8), 4), chunks ? "FPCh" : "FxCk");
     EXPECT_EQ(std::string(reinterpret_cast<char*>(fxb.get() + 8), 4), chunks ? "FBCh" : "FxBk");
 

@@ -86,7 +86,7 @@ void BM_ProcessThroughVSTPlugIn(benchmark::State& state)
 }
 
 // Arguments: effect (0 Dithercrunch, 1 MVerb), block size.
-#define HOST_ARGS ArgsProduct({{0, 1}, {1, 64, 512}})
+#define HOST_ARGS ArgsProduct({{0, 1}, {16, 64, 512}})
 BENCHMARK(BM_ProcessDirect)->HOST_ARGS;
 BENCHMARK(BM_ProcessThroughVSTPlugIn)->HOST_ARGS;
 

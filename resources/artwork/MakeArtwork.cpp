@@ -189,7 +189,6 @@ bool background(const std::string& folder)
     cairo_line_to(cr, cx + cs, cy);
     cairo_stroke(cr);
     // Axis hints.
-    text(cr, "IN", cx + cs - 1, cy + cs + 3 + 7, 6.5, kDim, Align::Right, false);
     text(cr, "SHAPER CURVE", cx + cs / 2, cy + cs + 3 + 7, 6.5, kDim, Align::Centre);
 
     // How to draw: right of the curve.

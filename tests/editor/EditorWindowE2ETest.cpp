@@ -49,7 +49,8 @@ protected:
         host.reset();
         if (display)
         {
-            XDestroyWindow(display, parent);
+            if (parent)
+                XDestroyWindow(display, parent);
             XCloseDisplay(display);
         }
     }
@@ -274,6 +275,25 @@ TEST_F(EditorWindow, DestroyingTheEffectWithTheWindowOpenIsSafe)
     host->close();
     xdotool("mouseup 1");
     XSync(display, False);
+}
+
+TEST_F(EditorWindow, HostDestroyingItsWindowBeforeClosingTheEditorIsSurvived)
+{
+    for (bool idleInBetween : {true, false})
+    {
+        ASSERT_TRUE(openEditor());
+        pump(50);
+        XDestroyWindow(display, parent);
+        XSync(display, False);
+        host->setParameter(0, idleInBetween ? 0.1f : 0.2f); // something to redraw into the dead window
+        if (idleInBetween)
+            pump(50);
+        host->dispatch(effEditClose);
+        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0);
+        XMapWindow(display, parent);
+        XSync(display, False);
+    }
+    EXPECT_TRUE(openEditor()) << "the editor opens again in a new window";
 }
 
 TEST_F(EditorWindow, HostThatNeverIdlesLeavesTheEffectUntouched)

@@ -15,15 +15,34 @@ constexpr Time kDoubleClickTime = 400; // ms
 constexpr int kDoubleClickDistance = 4; // pixels
 constexpr int kMaxEventsPerIdle = 512;
 
-// X errors while the window is made (a bad parent id) are caught here instead
-// of ending the host process through the default handler.
-std::mutex errorTrapMutex;
+// X errors on the frame's own connection (a bad parent id, a window the host
+// destroyed first) are caught while the frame talks to the server, instead of
+// ending the host process through the default handler.
+std::recursive_mutex errorTrapMutex;
 bool trappedError = false;
 int trapErrors(Display*, XErrorEvent*)
 {
     trappedError = true;
     return 0;
 }
+
+class ErrorTrap
+{
+public:
+    ErrorTrap() : lock(errorTrapMutex)
+    {
+        trappedError = false;
+        previous = XSetErrorHandler(trapErrors);
+    }
+    ~ErrorTrap() { XSetErrorHandler(previous); }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    bool failed() const { return trappedError; }
+
+private:
+    std::lock_guard<std::recursive_mutex> lock;
+    int (*previous)(Display*, XErrorEvent*) = nullptr;
+};
 }
 
 std::unique_ptr<IPlatformFrame> createNativePlatformFrame(void* parent, const CRect& size, IPlatformFrameCallback* callback)
@@ -43,21 +62,19 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     const unsigned w = size.getWidth() >= 1 ? static_cast<unsigned>(size.getWidth()) : 1u;
     const unsigned h = size.getHeight() >= 1 ? static_cast<unsigned>(size.getHeight()) : 1u;
 
-    std::lock_guard<std::mutex> lock(errorTrapMutex);
     XSync(display.get(), False);
-    trappedError = false;
-    auto previous = XSetErrorHandler(trapErrors);
+    ErrorTrap trap;
     XSetWindowAttributes attributes{};
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+    attributes.event_mask =
+        ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | StructureNotifyMask;
     attributes.background_pixmap = None;
     Window window = XCreateWindow(display.get(), parentWindow, 0, 0, w, h, 0, CopyFromParent, InputOutput,
                                   CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
     XSync(display.get(), False);
     XWindowAttributes info{};
-    const bool ok = !trappedError && window != 0 && XGetWindowAttributes(display.get(), window, &info) != 0;
+    const bool ok = !trap.failed() && window != 0 && XGetWindowAttributes(display.get(), window, &info) != 0;
     XSync(display.get(), False);
-    XSetErrorHandler(previous);
-    if (!ok || trappedError)
+    if (!ok || trap.failed())
         return nullptr; // the window dies with the connection
     XMapWindow(display.get(), window);
     XFlush(display.get());
@@ -92,9 +109,11 @@ X11Frame::~X11Frame()
             cairo_device_destroy(device);
         }
     }
+    ErrorTrap trap;
     if (gc)
         XFreeGC(display.get(), gc);
-    XDestroyWindow(display.get(), window);
+    if (!windowGone)
+        XDestroyWindow(display.get(), window);
     XSync(display.get(), False);
 }
 
@@ -132,6 +151,7 @@ int32_t buttonBit(unsigned int button)
 
 void X11Frame::processEvents()
 {
+    ErrorTrap trap;
     for (int n = 0; n < kMaxEventsPerIdle && XPending(display.get()) > 0; ++n)
     {
         XEvent event;
@@ -144,6 +164,11 @@ void X11Frame::handle(XEvent& event)
 {
     switch (event.type)
     {
+    case DestroyNotify:
+        // The host destroyed its window, and ours with it.
+        if (event.xdestroywindow.window == window)
+            windowGone = true;
+        break;
     case Expose:
     {
         const XExposeEvent& e = event.xexpose;
@@ -205,7 +230,7 @@ void X11Frame::handle(XEvent& event)
 
 void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
 {
-    if (area.isEmpty())
+    if (area.isEmpty() || windowGone)
         return;
     if (directCopy)
     {

@@ -41,6 +41,7 @@ private:
     // Visuals with 8-bit red, green and blue in the back buffer's layout take
     // the back buffer as it is; others go through cairo's Xlib surface.
     bool directCopy = false;
+    bool windowGone = false;
     int depth = 0;
     Visual* visual = nullptr;
     GC gc = nullptr;

@@ -137,6 +137,7 @@ bool ADEditor::open(void* ptr)
 
     openFlag.store(true);
     timer->setFireTime(kOpenInterval);
+    frame->redrawAll(); // the first picture, without waiting for idle
     return true;
 }
 

@@ -98,6 +98,29 @@ protected:
         return StateChunk::read<int32_t>(chunk.data(), StateChunk::kCurve + 4 * i);
     }
 
+    // The parent window's pixels as 0xRRGGBB, row by row.
+    std::vector<uint32_t> grab()
+    {
+        std::vector<uint32_t> pixels;
+        XImage* image = XGetImage(display, parent, 0, 0, width, height, AllPlanes, ZPixmap);
+        if (!image)
+            return pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff));
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    int countInCurveArea(const std::vector<uint32_t>& pixels, uint32_t colour)
+    {
+        int n = 0;
+        for (int y = kCurveTop; y < kCurveTop + 128; ++y)
+            for (int x = kCurveLeft; x < kCurveLeft + 128; ++x)
+                n += pixels[static_cast<size_t>(y * width + x)] == colour;
+        return n;
+    }
+
     int countRequests(VstInt32 opcode, VstInt32 index)
     {
         int n = 0;
@@ -210,26 +233,18 @@ TEST_F(EditorWindow, ScreenshotShowsArtworkCurveAndSignalHighlight)
     xdotool("mousemove --sync 16 160 click 1");
     pump(200);
 
-    XImage* image = XGetImage(display, parent, 0, 0, width, height, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
+    const std::vector<uint32_t> pixels = grab();
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
     cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     auto* data = cairo_image_surface_get_data(shot);
     const int stride = cairo_image_surface_get_stride(shot);
-    int red = 0, blue = 0, green = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-        {
-            const unsigned long p = XGetPixel(image, x, y);
-            reinterpret_cast<uint32_t*>(data + y * stride)[x] = static_cast<uint32_t>(p & 0xffffff);
-            if (x >= kCurveLeft && x < kCurveLeft + 128 && y >= kCurveTop && y < kCurveTop + 128)
-            {
-                red += (p & 0xffffff) == 0xe90000;
-                blue += (p & 0xffffff) == 0x0000ff;
-                green += (p & 0xffffff) == 0x00ff00;
-            }
-        }
+            reinterpret_cast<uint32_t*>(data + y * stride)[x] = pixels[static_cast<size_t>(y * width + x)];
+    const int red = countInCurveArea(pixels, 0xe90000);
+    const int blue = countInCurveArea(pixels, 0x0000ff);
+    const int green = countInCurveArea(pixels, 0x00ff00);
     cairo_surface_mark_dirty(shot);
-    XDestroyImage(image);
     const std::string path = std::string(DC_ARTIFACT_DIR) + "/editor.png";
     EXPECT_EQ(cairo_surface_write_to_png(shot, path.c_str()), CAIRO_STATUS_SUCCESS) << path;
     cairo_surface_destroy(shot);
@@ -296,9 +311,12 @@ TEST_F(EditorWindow, HostDestroyingItsWindowBeforeClosingTheEditorIsSurvived)
     EXPECT_TRUE(openEditor()) << "the editor opens again in a new window";
 }
 
-TEST_F(EditorWindow, HostThatNeverIdlesLeavesTheEffectUntouched)
+TEST_F(EditorWindow, HostThatNeverIdlesSeesThePictureButNoInput)
 {
     ASSERT_TRUE(openEditor());
+    XSync(display, False);
+    // Columns 1 to 127 red; column 0 carries the highlight, which starts at 0.
+    EXPECT_EQ(countInCurveArea(grab(), 0xe90000), 127 * 2) << "drawn at open, before any idle";
     xdotool("mousemove --sync 100 150 click 1");
     EXPECT_EQ(chunkCurvePoint(host->chunk(), 30), 128 - 30) << "input waits for idle";
     host->dispatch(effEditClose);

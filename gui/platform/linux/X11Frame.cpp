@@ -77,7 +77,9 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     if (!ok || trap.failed())
         return nullptr; // the window dies with the connection
     XMapWindow(display.get(), window);
-    XFlush(display.get());
+    // Mapped before the first picture is copied in: in a visible parent the
+    // window shows at once, even before the host's first idle call.
+    XSync(display.get(), False);
     auto frame = std::unique_ptr<X11Frame>(new X11Frame(std::move(display), window, size, callback));
     frame->visual = info.visual;
     frame->depth = info.depth;

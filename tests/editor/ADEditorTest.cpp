@@ -220,26 +220,6 @@ TEST_F(Editor, ReopeningLoadsNoImageAgain)
     EXPECT_EQ(CBitmap::getDecodeCount(), decoded);
 }
 
-TEST_F(Editor, WindowThatCannotBeMadeLeavesTheEditorClosed)
-{
-    EXPECT_FALSE(editor->open(nullptr));
-    EXPECT_FALSE(editor->isEditorOpen());
-    EXPECT_EQ(editor->getFrame(), nullptr);
-    editor->idle();
-    editor->setParameter(13, 1.0f);
-    editor->close();
-}
-
-TEST_F(Editor, ClosingMidGestureEndsTheHostsEdit)
-{
-    openEditor();
-    effect->clearCalls();
-    press(90, 150, kLButton);
-    EXPECT_EQ(count(audioMasterBeginEdit, 10), 1);
-    editor->close();
-    EXPECT_EQ(count(audioMasterEndEdit, 10), 1);
-}
-
 TEST_F(Editor, DeletingTheEffectWithTheWindowOpenMidDragIsSafe)
 {
     openEditor();

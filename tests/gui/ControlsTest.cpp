@@ -41,16 +41,6 @@ protected:
     CBitmap* button;
 };
 
-TEST_F(Controls, ValuesAreLimitedToTheRangeAndNaNBecomesTheMinimum)
-{
-    CControl c(CRect(0, 0, 10, 10));
-    for (auto [in, out] : {std::pair{0.25f, 0.25f}, {-1.0f, 0.0f}, {7.0f, 1.0f}, {NAN, 0.0f}, {INFINITY, 1.0f}})
-    {
-        c.setValue(in);
-        EXPECT_FLOAT_EQ(c.getValue(), out) << in;
-    }
-}
-
 TEST_F(Controls, FreeClickSliderJumpsToThePointerAndDragsInsideOneGesture)
 {
     CHorizontalSlider* s = slider();

@@ -216,15 +216,4 @@ TEST(X11Events, ModifiersAndButtonsMapToWidgetBits)
     EXPECT_EQ(X11Frame::translateState(LockMask | Mod2Mask), 0) << "caps and num lock are no modifiers";
 }
 
-TEST(X11Events, NoDisplayMeansNoWindow)
-{
-    const char* saved = std::getenv("DISPLAY");
-    const std::string keep = saved ? saved : "";
-    unsetenv("DISPLAY");
-    EXPECT_EQ(X11Frame::create(reinterpret_cast<void*>(1), CRect(0, 0, 10, 10), nullptr), nullptr);
-    CFrame frame(CRect(0, 0, 10, 10), reinterpret_cast<void*>(1), nullptr);
-    EXPECT_FALSE(frame.isValid());
-    if (saved)
-        setenv("DISPLAY", keep.c_str(), 1);
-}
 }

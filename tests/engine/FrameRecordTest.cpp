@@ -40,8 +40,7 @@ TEST(Entry, RecordReadsAsPublished)
     EXPECT_EQ(e->initialDelay, 0);
     EXPECT_EQ(e->ioRatio, 1.0f);
     EXPECT_NE(e->processReplacing, nullptr);
-    // Has editor only once the editor is built into the module.
-    EXPECT_EQ(e->flags & ~effFlagsHasEditor, effFlagsCanReplacing | effFlagsProgramChunks);
+    EXPECT_EQ(e->flags, 0x31); // has editor, can replace, programs are chunks
     const char zeros[56] = {};
     EXPECT_EQ(std::memcmp(e->future, zeros, sizeof zeros), 0);
 }

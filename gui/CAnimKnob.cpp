@@ -11,7 +11,6 @@ namespace
 {
 constexpr double kStartAngle = 225.0; // degrees, counter-clockwise from 3 o'clock
 constexpr double kRangeAngle = 270.0;
-constexpr float kWheelStep = 0.1f;
 }
 
 CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
@@ -97,33 +96,17 @@ CMouseEventResult CAnimKnob::onMouseMoved(CPoint& where, const CButtonState& but
     }
     else
         v = valueFromAngle(where);
-    const float old = getValue();
-    setValue(v);
-    if (getValue() != old)
-        valueChanged();
+    changeValue(v);
     return kMouseEventHandled;
 }
 
 CMouseEventResult CAnimKnob::onMouseUp(CPoint& /*where*/, const CButtonState& /*buttons*/)
 {
-    if (dragging)
-    {
-        dragging = false;
-        endEdit();
-    }
+    endDrag();
     return kMouseEventHandled;
 }
 
 bool CAnimKnob::onWheel(const CPoint& /*where*/, float distance, const CButtonState& buttons)
 {
-    if (distance == 0.0f)
-        return false;
-    const float step = (buttons() & kShift) ? kWheelStep / 10.0f : kWheelStep;
-    beginEdit();
-    const float old = getValue();
-    setValue(old + distance * step * (vmax - vmin));
-    if (getValue() != old)
-        valueChanged();
-    endEdit();
-    return true;
+    return wheelGesture(distance, buttons);
 }

@@ -34,7 +34,6 @@ private:
     int32_t subPixmaps;
     double heightOfOneImage;
     CPoint offset;
-    bool dragging = false;
     int32_t mode = 0;
     CPoint firstPoint;
     float startValue = 0.0f;

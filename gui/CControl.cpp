@@ -76,3 +76,31 @@ bool CControl::isTypeOf(const char* s) const
 {
     return (s && std::strcmp(s, "CControl") == 0) || CView::isTypeOf(s);
 }
+
+void CControl::changeValue(float v)
+{
+    const float old = getValue();
+    setValue(v);
+    if (getValue() != old)
+        valueChanged();
+}
+
+void CControl::endDrag()
+{
+    if (dragging)
+    {
+        dragging = false;
+        endEdit();
+    }
+}
+
+bool CControl::wheelGesture(float distance, const CButtonState& buttons)
+{
+    if (distance == 0.0f)
+        return false;
+    const float step = (buttons() & kShift) ? 0.01f : 0.1f;
+    beginEdit();
+    changeValue(getValue() + distance * step * (vmax - vmin));
+    endEdit();
+    return true;
+}

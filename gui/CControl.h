@@ -56,6 +56,16 @@ public:
     bool isTypeOf(const char* s) const override;
 
 protected:
+    // [UI thread] Gesture helpers of the dragged controls.
+    // Sets v and tells the listener when the stored value changed.
+    void changeValue(float v);
+    // Ends a drag begun by a press, closing its edit bracket.
+    void endDrag();
+    // One wheel movement as a whole gesture: a tenth of the range per notch,
+    // a hundredth with Shift.
+    bool wheelGesture(float distance, const CButtonState& buttons);
+
+    bool dragging = false;
     CControlListener* listener;
     int32_t tag;
     std::atomic<float> value{0.0f};

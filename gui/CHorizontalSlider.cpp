@@ -6,7 +6,6 @@
 
 namespace
 {
-constexpr float kWheelStep = 0.1f;
 }
 
 CHorizontalSlider::CHorizontalSlider(const CRect& size, CControlListener* listener, int32_t tag,
@@ -90,35 +89,17 @@ CMouseEventResult CHorizontalSlider::onMouseMoved(CPoint& where, const CButtonSt
 {
     if (!dragging || !buttons.isLeftButton())
         return kMouseEventHandled;
-    const float v = valueAt(where.x);
-    if (v != getValue())
-    {
-        setValue(v);
-        valueChanged();
-    }
+    changeValue(valueAt(where.x));
     return kMouseEventHandled;
 }
 
 CMouseEventResult CHorizontalSlider::onMouseUp(CPoint& /*where*/, const CButtonState& /*buttons*/)
 {
-    if (dragging)
-    {
-        dragging = false;
-        endEdit();
-    }
+    endDrag();
     return kMouseEventHandled;
 }
 
 bool CHorizontalSlider::onWheel(const CPoint& /*where*/, float distance, const CButtonState& buttons)
 {
-    if (distance == 0.0f)
-        return false;
-    const float step = (buttons() & kShift) ? kWheelStep / 10.0f : kWheelStep;
-    beginEdit();
-    const float old = getValue();
-    setValue(old + distance * step * (vmax - vmin));
-    if (getValue() != old)
-        valueChanged();
-    endEdit();
-    return true;
+    return wheelGesture(distance, buttons);
 }

@@ -46,6 +46,5 @@ private:
     CPoint offset;
     int32_t style;
     bool freeClick = false;
-    bool dragging = false;
     double grabOffset = 0.0; // pointer x minus handle left edge during a drag
 };

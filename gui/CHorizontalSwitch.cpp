@@ -50,21 +50,12 @@ CMouseEventResult CHorizontalSwitch::onMouseMoved(CPoint& where, const CButtonSt
 {
     if (!dragging || !buttons.isLeftButton())
         return kMouseEventHandled;
-    const float v = valueAt(where.x);
-    if (v != getValue())
-    {
-        setValue(v);
-        valueChanged();
-    }
+    changeValue(valueAt(where.x));
     return kMouseEventHandled;
 }
 
 CMouseEventResult CHorizontalSwitch::onMouseUp(CPoint& /*where*/, const CButtonState& /*buttons*/)
 {
-    if (dragging)
-    {
-        dragging = false;
-        endEdit();
-    }
+    endDrag();
     return kMouseEventHandled;
 }

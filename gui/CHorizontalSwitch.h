@@ -26,5 +26,4 @@ protected:
     CPoint offset;
     double heightOfOneImage;
     int32_t positions;
-    bool dragging = false;
 };

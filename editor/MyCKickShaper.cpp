@@ -73,12 +73,8 @@ CMouseEventResult MyCKickShaper::onMouseDown(CPoint& where, const CButtonState& 
 {
     if (!buttons.isLeftButton())
         return kMouseEventNotHandled;
-    beginEdit();
-    if (checkDefaultValue(buttons))
-    {
-        endEdit();
+    if (startGesture(buttons))
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    }
     return onMouseMoved(where, buttons);
 }
 

@@ -59,12 +59,8 @@ CMouseEventResult CAnimKnob::onMouseDown(CPoint& where, const CButtonState& butt
 {
     if (!buttons.isLeftButton())
         return kMouseEventNotHandled;
-    beginEdit();
-    if (checkDefaultValue(buttons))
-    {
-        endEdit();
+    if (startGesture(buttons))
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    }
     dragging = true;
     mode = AEffGUIEditor::getKnobMode();
     firstPoint = where;

@@ -104,3 +104,12 @@ bool CControl::wheelGesture(float distance, const CButtonState& buttons)
     endEdit();
     return true;
 }
+
+bool CControl::startGesture(const CButtonState& buttons)
+{
+    beginEdit();
+    if (!checkDefaultValue(buttons))
+        return false;
+    endEdit();
+    return true;
+}

@@ -57,6 +57,9 @@ public:
 
 protected:
     // [UI thread] Gesture helpers of the dragged controls.
+    // Opens the edit bracket of a press; answers true when the press was the
+    // default-value gesture, which is then complete and closed.
+    bool startGesture(const CButtonState& buttons);
     // Sets v and tells the listener when the stored value changed.
     void changeValue(float v);
     // Ends a drag begun by a press, closing its edit bracket.

@@ -64,12 +64,8 @@ CMouseEventResult CHorizontalSlider::onMouseDown(CPoint& where, const CButtonSta
 {
     if (!buttons.isLeftButton())
         return kMouseEventNotHandled;
-    beginEdit();
-    if (checkDefaultValue(buttons))
-    {
-        endEdit();
+    if (startGesture(buttons))
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    }
     const double handleWidth = handle ? handle->getWidth() : 0.0;
     const double handleLeft = handlePosition(getValue());
     if (where.x >= handleLeft && where.x < handleLeft + handleWidth)

@@ -36,12 +36,8 @@ CMouseEventResult CHorizontalSwitch::onMouseDown(CPoint& where, const CButtonSta
 {
     if (!buttons.isLeftButton())
         return kMouseEventNotHandled;
-    beginEdit();
-    if (checkDefaultValue(buttons))
-    {
-        endEdit();
+    if (startGesture(buttons))
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    }
     dragging = true;
     return onMouseMoved(where, buttons);
 }

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, ASan+UBSan) in build-fuzz and runs each
 # for N seconds (default 60): scripts/fuzz.sh [seconds] [fuzzer ...]
+# Fuzzers: fuzz_set_chunk, fuzz_dispatcher (engine), fuzz_load_preset (program
+# and bank records against a live effect).
 # Corpora are kept in build-fuzz/corpus/<fuzzer>; crash files land in
-# build-fuzz/artifacts/. Reproduce one with: build-fuzz/fuzz/engine/<fuzzer> <file>
+# build-fuzz/artifacts/. Reproduce one with: build-fuzz/fuzz/<subsystem>/<fuzzer> <file>
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 shift || true
 FUZZERS=("$@")
-if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher); fi
+if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset); fi
 BUILD=${BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 
@@ -37,11 +39,13 @@ for fuzzer in "${FUZZERS[@]}"; do
   corpus="$BUILD/corpus/$fuzzer"
   mkdir -p "$corpus"
   if [ "$fuzzer" = fuzz_set_chunk ] && command -v python3 >/dev/null; then seed_chunks "$corpus"; fi
+  if [ "$fuzzer" = fuzz_load_preset ]; then cp -n fuzz/auadapter/corpus/* "$corpus/"; fi
+  binary=$(find "$BUILD/fuzz" -type f -name "$fuzzer" | head -n 1)
   echo "== $fuzzer for ${SECONDS_EACH}s"
   log="$BUILD/artifacts/$fuzzer.log"
   set +e
   UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-    "$BUILD/fuzz/engine/$fuzzer" -max_total_time="$SECONDS_EACH" -print_final_stats=1 \
+    "$binary" -max_total_time="$SECONDS_EACH" -print_final_stats=1 \
     -artifact_prefix="$BUILD/artifacts/" "$corpus" >"$log" 2>&1
   rc=$?
   set -e

@@ -128,6 +128,8 @@ private:
     void writeProgramName(uint8_t* out);
     // writeFxCk with the parameter count the record was sized for.
     uint8_t* writeFxCkSized(uint8_t* out, int32_t parameterCount);
+    // A program ("FPCh") or bank ("FBCh") record around the effect's chunk.
+    std::unique_ptr<uint8_t[]> createChunkRecord(bool program, int32_t count, size_t& length);
     // The current program to come back to after walking the programs.
     int32_t rememberProgram();
     void setProgramNameFromField(const uint8_t* field, const uint8_t* end);

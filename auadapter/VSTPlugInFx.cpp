@@ -98,17 +98,25 @@ std::unique_ptr<uint8_t[]> VSTPlugIn::createFXP(size_t& length)
         return record;
     }
 
+    return createChunkRecord(true, parameterCount, length);
+}
+
+std::unique_ptr<uint8_t[]> VSTPlugIn::createChunkRecord(bool program, int32_t count, size_t& length)
+{
+    const char* failure = program ? "VST could not create chunk for FXP" : "VST could not create chunk for FXB";
+    const size_t headerSize = program ? kFxProgramHeaderSize : kFxBankHeaderSize;
     void* chunk = nullptr;
-    const VstIntPtr chunkLength = guardedDispatch(effGetChunk, 1, 0, &chunk, 0.0f);
-    if (chunkLength <= 0 || !chunk ||
-        static_cast<uint64_t>(chunkLength) > kMaxRecordLength - kFxProgramHeaderSize - 4)
-        throw TwinfoldException("VST could not create chunk for FXP");
-    const uint64_t size = static_cast<uint64_t>(chunkLength) + kFxProgramHeaderSize + 4;
+    const VstIntPtr chunkLength = guardedDispatch(effGetChunk, program ? 1 : 0, 0, &chunk, 0.0f);
+    if (chunkLength <= 0 || !chunk || static_cast<uint64_t>(chunkLength) > kMaxRecordLength - headerSize - 4)
+        throw TwinfoldException(failure);
+    const uint64_t size = static_cast<uint64_t>(chunkLength) + headerSize + 4;
     std::unique_ptr<uint8_t[]> record = allocateRecord(size);
-    uint8_t* out = writeHeader(record.get(), kFxProgramChunk, static_cast<size_t>(size), *effect);
-    out = writeBigInt32(out, parameterCount);
-    writeProgramName(out);
-    out += kFxNameFieldSize;
+    uint8_t* out =
+        writeHeader(record.get(), program ? kFxProgramChunk : kFxBankChunk, static_cast<size_t>(size), *effect);
+    out = writeBigInt32(out, count);
+    if (program)
+        writeProgramName(out); // the bank's 128 reserved bytes stay zero
+    out = record.get() + headerSize;
     out = writeBigInt32(out, static_cast<int32_t>(chunkLength));
     std::memcpy(out, chunk, static_cast<size_t>(chunkLength));
     length = static_cast<size_t>(size);
@@ -127,22 +135,7 @@ std::unique_ptr<uint8_t[]> VSTPlugIn::createFXB(size_t& length)
         throw TwinfoldException("VST could not create chunk for FXB");
     const int32_t programCount = std::max(getProgramCount(), 0);
     if (hasProgramChunks())
-    {
-        void* chunk = nullptr;
-        const VstIntPtr chunkLength = guardedDispatch(effGetChunk, 0, 0, &chunk, 0.0f);
-        if (chunkLength <= 0 || !chunk ||
-            static_cast<uint64_t>(chunkLength) > kMaxRecordLength - kFxBankHeaderSize - 4)
-            throw TwinfoldException("VST could not create chunk for FXB");
-        const uint64_t size = static_cast<uint64_t>(chunkLength) + kFxBankHeaderSize + 4;
-        std::unique_ptr<uint8_t[]> record = allocateRecord(size);
-        uint8_t* out = writeHeader(record.get(), kFxBankChunk, static_cast<size_t>(size), *effect);
-        out = writeBigInt32(out, programCount);
-        out += 128; // reserved, zero
-        out = writeBigInt32(out, static_cast<int32_t>(chunkLength));
-        std::memcpy(out, chunk, static_cast<size_t>(chunkLength));
-        length = static_cast<size_t>(size);
-        return record;
-    }
+        return createChunkRecord(false, programCount, length);
 
     const int32_t parameterCount = std::max(getParameterCount(), 0);
     const uint64_t programLength = programRecordLength(parameterCount);

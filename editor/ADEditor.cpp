@@ -257,6 +257,7 @@ void ADEditor::curveEdit()
             curve->setfexi(i, 128 - i);
         }
         curve->setDirty(true);
+        curveWritten = true;
         return;
     }
     // Before the first accepted pointer position there is nothing to draw:
@@ -273,4 +274,24 @@ void ADEditor::curveEdit()
     curve->setDirty(true);
     effect->setParameter(kCurvePointSelect, static_cast<float>(column));
     effect->setParameter(kCurvePointValue, static_cast<float>(row));
+    curveWritten = true;
+}
+
+void ADEditor::beginEdit(VstInt32 index)
+{
+    if (index == kCurveTag)
+        curveWritten = false;
+    AEffGUIEditor::beginEdit(index);
+}
+
+void ADEditor::endEdit(VstInt32 index)
+{
+    AEffGUIEditor::endEdit(index);
+    if (index != kCurveTag || !curveWritten)
+        return;
+    curveWritten = false;
+    // Hosts take "display changed" as a hint to re-read the state and mark
+    // the session modified.
+    if (auto* fx = dynamic_cast<AudioEffectX*>(effect))
+        fx->updateDisplay();
 }

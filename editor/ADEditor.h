@@ -49,6 +49,11 @@ public:
     void setParameter(VstInt32 index, float value) override;
     // [UI thread]
     void valueChanged(CControl* control) override;
+    // [UI thread] Gesture brackets; the end of a curve gesture that wrote
+    // points also tells the host that the effect's state changed, since the
+    // curve never travels as an automated parameter.
+    void beginEdit(VstInt32 index) override;
+    void endEdit(VstInt32 index) override;
     CMessageResult notify(CBaseObject* sender, const char* message) override;
 
     bool isEditorOpen() const { return openFlag.load(); }
@@ -84,4 +89,6 @@ private:
     // Calls of setParameter touching the controls right now; close waits for
     // them before the controls go away.
     std::atomic<int32_t> parameterUsers{0};
+    // The curve gesture in progress has written points.
+    bool curveWritten = false;
 };

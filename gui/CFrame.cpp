@@ -159,10 +159,10 @@ CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons
 CMouseEventResult CFrame::onMouseMoved(CPoint& where, const CButtonState& buttons)
 {
     lastMouse = where;
+    // Only the view that took the press sees the moves that follow it; a
+    // drag nobody took, or a hover, reaches no view.
     if (mouseCapture)
         return mouseCapture->onMouseMoved(where, buttons);
-    if (CView* view = viewAt(where))
-        return view->onMouseMoved(where, buttons);
     return kMouseEventNotHandled;
 }
 

@@ -153,6 +153,31 @@ TEST_F(EditorWindow, DragAcrossCurveWritesPointsIntoTheStateChunk)
     EXPECT_TRUE(host->requests(audioMasterAutomate).empty()) << "curve edits are never automated";
 }
 
+TEST_F(EditorWindow, DragsNoControlTookWriteNoPoint)
+{
+    ASSERT_TRUE(openEditor());
+    pump(100);
+    host->clearRequests();
+    // Control-press on the curve: the default gesture, then nothing until release.
+    drag(kCurveLeft + 105, kCurveTop + 40, {{kCurveLeft + 106, kCurveTop + 50}, {kCurveLeft + 107, kCurveTop + 60}},
+         "ctrl");
+    // A drag that starts outside every control and crosses the curve.
+    drag(5, 5, {{kCurveLeft + 20, kCurveTop + 30}, {kCurveLeft + 40, kCurveTop + 50}});
+    const auto chunk = host->chunk();
+    for (int i = 0; i < 128; ++i)
+        ASSERT_EQ(chunkCurvePoint(chunk, i), 128 - i) << "point " << i;
+    EXPECT_TRUE(host->requests(audioMasterUpdateDisplay).empty()) << "no point was written";
+}
+
+TEST_F(EditorWindow, CurveGestureEndTellsTheHostTheStateChanged)
+{
+    ASSERT_TRUE(openEditor());
+    pump(100);
+    host->clearRequests();
+    drag(kCurveLeft + 10, kCurveTop + 40, {{kCurveLeft + 20, kCurveTop + 50}});
+    EXPECT_EQ(host->requests(audioMasterUpdateDisplay).size(), 1u);
+}
+
 TEST_F(EditorWindow, AltClickResetsTheWholeCurve)
 {
     ASSERT_TRUE(openEditor());

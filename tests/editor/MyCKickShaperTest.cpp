@@ -152,10 +152,43 @@ TEST_F(Curve, CommandClickWritesNothingAtTheClick)
     EXPECT_EQ(count(audioMasterEndEdit, 10), 1);
 }
 
+TEST_F(Curve, DragsThatNoControlTookWriteNoPoint)
+{
+    // A Control-press ends its gesture at once: the drag after it goes nowhere.
+    press(175, 150, kLButton | kControl);
+    for (double x : {176.0, 177.0, 178.0})
+        EXPECT_EQ(move(x, 160, kLButton | kControl), kMouseEventNotHandled);
+    release(178, 160, kLButton | kControl);
+    // A press outside every control, dragged across the curve.
+    press(5, 5, kLButton);
+    for (double x : {80.0, 120.0, 160.0})
+        move(x, 150, kLButton);
+    release(160, 150);
+    EXPECT_TRUE(isDiagonal());
+    EXPECT_EQ(count(audioMasterEndEdit, 10), 1) << "only the Control-press opened a gesture";
+}
+
+TEST_F(Curve, GestureThatWroteTellsTheHostTheStateChanged)
+{
+    press(100, 150, kLButton);
+    move(110, 140, kLButton);
+    EXPECT_EQ(count(audioMasterUpdateDisplay, 0), 0) << "not before the gesture ends";
+    release(110, 140);
+    EXPECT_EQ(count(audioMasterUpdateDisplay, 0), 1);
+    // Alt reset and Control repeat write points too; a press of another
+    // button opens no gesture and says nothing.
+    press(100, 150, kLButton | kAlt);
+    release(100, 150, kLButton | kAlt);
+    press(100, 150, kLButton | kControl);
+    press(100, 150, kRButton);
+    EXPECT_EQ(count(audioMasterUpdateDisplay, 0), 3);
+}
+
 TEST_F(Curve, CommandClickBeforeAnyDrawingLeavesTheCurveAlone)
 {
     press(90, 120, kLButton | kControl);
     EXPECT_TRUE(isDiagonal());
+    EXPECT_EQ(count(audioMasterUpdateDisplay, 0), 0) << "nothing was written";
 }
 
 TEST_F(Curve, GestureIsBracketedWithTag10AndNeverAutomated)

@@ -61,8 +61,25 @@ TEST_F(Frame, CapturingViewGetsMovesAndReleaseEvenOutside)
     press(10, 10);
     move(150, 10);
     release(250, 10);
-    move(150, 10); // no capture any more: the view under the pointer
-    EXPECT_EQ(log(), (Strings{"a down 10", "a move 150", "a up 250", "b move 150"}));
+    move(150, 10); // no capture any more: a hover reaches no view
+    EXPECT_EQ(log(), (Strings{"a down 10", "a move 150", "a up 250"}));
+}
+
+TEST_F(Frame, DragsNobodyTookReachNoView)
+{
+    probe(CRect(0, 0, 100, 100), "once", kMouseDownEventHandledButDontNeedMovedOrUpEvents);
+    probe(CRect(100, 0, 200, 100), "b", kMouseEventNotHandled);
+    press(10, 10);  // handled without wanting moves
+    move(20, 10);
+    release(20, 10);
+    press(150, 10); // refused
+    move(160, 10);
+    release(160, 10);
+    press(250, 10); // outside every view, dragged across both
+    move(50, 10);
+    move(150, 10);
+    release(150, 10);
+    EXPECT_EQ(log(), (Strings{"once down 10", "b down 150"}));
 }
 
 TEST_F(Frame, LaterViewsAreOnTopAndRightEdgeIsOutside)

@@ -29,6 +29,4 @@ void checkReadable(const std::filesystem::path& path, const std::string& what)
         throw FileError("cannot read " + what + " " + path.string() + ": " + std::strerror(error));
     if (S_ISDIR(status.st_mode))
         throw FileError("cannot read " + what + " " + path.string() + ": is a directory");
-    if (!S_ISREG(status.st_mode))
-        throw FileError("cannot read " + what + " " + path.string() + ": not a regular file");
 }

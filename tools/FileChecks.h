@@ -9,7 +9,7 @@
 // so hard and symbolic links count).
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Throws FileError "cannot read WHAT PATH: CAUSE" unless `path` is a regular
-// file this process can open for reading ("is a directory", "No such file
-// or directory", "Permission denied", ...).
+// Throws FileError "cannot read WHAT PATH: CAUSE" unless `path` opens for
+// reading and is not a directory ("is a directory", "No such file or
+// directory", "Permission denied", ...).
 void checkReadable(const std::filesystem::path& path, const std::string& what);

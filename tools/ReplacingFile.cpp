@@ -59,10 +59,17 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& path)
     fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         throw FileError("cannot write " + path.string() + ": " + std::strerror(errno));
-    // mkostemp creates the file for its owner only; give it the usual mode.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    // mkostemp creates the file for its owner only: keep the mode of the file
+    // replaced, or give a new one the usual mode.
+    struct stat existing{};
+    if (stat(target.c_str(), &existing) == 0)
+        fchmod(fd, existing.st_mode & 07777);
+    else
+    {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     guardAgainstInterrupts(temporary);
 }
 

@@ -112,7 +112,7 @@ void Vivuzudid::calcPreGain()
 {
     const float g = loadParam(kPreGain);
     const float p = loadParam(kPrePan);
-    const float amp = 4.0f * g * g;
+    const float amp = 4.0f * (g * g);
     preGainL.store(amp * std::cos((1.0f - p) * kHalfPi - kHalfPi), std::memory_order_relaxed);
     preGainR.store(amp * std::cos(p * kHalfPi - kHalfPi), std::memory_order_relaxed);
 }
@@ -134,9 +134,9 @@ void Vivuzudid::setFilterType(VstInt32 index, float value)
 
 void Vivuzudid::setCoefficients(DovanSVF& f, float hz)
 {
-    // 2 * (1 - 0.15^0.25), with the root and the difference in double precision.
-    static const float kDamping =
-        static_cast<float>(1.0 - static_cast<double>(static_cast<float>(std::pow(static_cast<double>(0.15f), 0.25)))) * 2.0f;
+    // 2 * (1 - 0.15^0.25): the root and the difference in double precision,
+    // the difference rounded to float, then doubled.
+    static const float kDamping = static_cast<float>(1.0 - std::pow(static_cast<double>(0.15f), 0.25)) * 2.0f;
     const float upper = 0.25f * filterSampleRate;
     float fc = hz > upper ? upper : hz;
     fc = fc < 31.0f ? 31.0f : fc;
@@ -144,7 +144,8 @@ void Vivuzudid::setCoefficients(DovanSVF& f, float hz)
     const float w = fc / (f.oversampling * filterSampleRate);
     const float x = w > 0.25f ? 0.7853981f : w * 3.1415925f;
     // 2 sin(x), approximated.
-    const float freq = ((x * x * 0.00761f - 0.16605f) * x * x + 1.0f) * x * 2.0f;
+    const float x2 = x * x;
+    const float freq = ((x2 * 0.00761f - 0.16605f) * x2 + 1.0f) * x * 2.0f;
     float damp = kDamping < 2.0f ? kDamping : 2.0f;
     const float alt = 2.0f / freq - 0.5f * freq;
     damp = damp < alt ? damp : alt;

@@ -97,6 +97,8 @@ protected:
     void processBlock(float** inputs, float** outputs, VstInt32 sampleFrames);
     // [audio thread] Rebuilds the shaper lookup if a curve point changed since.
     void refreshShaperTable();
+    // [audio thread] The block by route: one filter pair or none side by side,
+    // both pairs pipelined, no filters four frames at once.
     template <bool kPre, bool kShaper, bool kPost>
     void runFramewise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
                       VstInt32 frames);
@@ -131,7 +133,7 @@ protected:
     std::atomic<int32_t> lastIndexL{0};
     std::atomic<int32_t> lastIndexR{0};
     // Audio-thread copies: the shaper lookup and the curve it was built from.
-    alignas(64) ShaperEntry shaperTable[kShaperEntries];
+    ShaperEntry shaperTable[kShaperEntries];
     int64_t shaperTableCurve[kCurvePoints];
     bool shaperTableBuilt = false;
     Program* programs;

@@ -582,11 +582,17 @@ struct Lanes
 };
 
 // s = |v| + 1 limited to [1, 2): 2 and above (and inf) fall into the last
-// bucket, whose index is 127; NaN becomes 1 (index 0).
+// bucket, whose index is 127; NaN becomes 1 (index 0), as a NaN clipped to 0.
 inline __m128 shaperArgument(__m128 absV)
 {
     const __m128 s = _mm_add_ps(absV, _mm_set1_ps(1.0f));
-    return _mm_max_ps(_mm_min_ps(_mm_set1_ps(0x1.fffffep0f), s), _mm_set1_ps(1.0f));
+    return _mm_min_ps(_mm_max_ps(s, _mm_set1_ps(1.0f)), _mm_set1_ps(0x1.fffffep0f));
+}
+
+// Lanes whose |v| is at most 1e-18, or NaN (a NaN input is clipped to 0).
+inline __m128 quietLanes(__m128 absV)
+{
+    return _mm_cmpngt_ps(absV, _mm_set1_ps(kSilenceLimit));
 }
 
 // The curve output for the first kLanes lanes of v, with s = shaperArgument(|v|),
@@ -796,7 +802,7 @@ void Vivuzudid::runFramewise(const BlockSettings& b, const float* in0, const flo
             const __m128 a = Lanes::abs(v);
             __m128i index;
             const __m128 out = shape<2>(shaperTable, v, shaperArgument(a), index);
-            __m128 quiet = _mm_cmple_ps(a, _mm_set1_ps(kSilenceLimit));
+            __m128 quiet = quietLanes(a);
             quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
             v = _mm_andnot_ps(quiet, out);
             const __m128i keep = _mm_castps_si128(quiet);
@@ -836,7 +842,6 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
     const __m128 gains = _mm_setr_ps(b.gainL, b.gainR, 0.0f, 0.0f);
     const __m128 postGain = _mm_set1_ps(b.postGain);
     const __m128 wet = _mm_set1_ps(b.wet), dry = _mm_set1_ps(b.dry);
-    const __m128 silence = _mm_set1_ps(kSilenceLimit);
     __m128i last = _mm_setr_epi32(lastIndexL.load(std::memory_order_relaxed), lastIndexR.load(std::memory_order_relaxed), 0, 0);
     // Post-filter inputs of frames k - 2 and k - 1, in lanes 0 and 1 (two
     // registers: frame k - 1's must not hold up frame k).
@@ -882,7 +887,7 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
                 const __m128 a = Lanes::abs(next);
                 __m128i index;
                 const __m128 out = shape<2>(shaperTable, next, shaperArgument(a), index);
-                __m128 quiet = _mm_cmple_ps(a, silence);
+                __m128 quiet = quietLanes(a);
                 quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
                 next = _mm_andnot_ps(quiet, out);
                 const __m128i keep = _mm_castps_si128(quiet);
@@ -933,28 +938,27 @@ void Vivuzudid::runBlockwise(const BlockSettings& b, const float* in0, const flo
     const __m128 gainL = _mm_set1_ps(b.gainL), gainR = _mm_set1_ps(b.gainR);
     const __m128 postGain = _mm_set1_ps(b.postGain);
     const __m128 wet = _mm_set1_ps(b.wet), dry = _mm_set1_ps(b.dry);
-    const __m128 silence = _mm_set1_ps(kSilenceLimit);
     VstInt32 i = 0;
     for (; i + 4 <= frames; i += 4)
     {
         const __m128 inL = _mm_loadu_ps(in0 + i), inR = _mm_loadu_ps(in1 + i);
-        __m128 l = Lanes::zeroNaN(_mm_mul_ps(inL, gainL));
-        __m128 r = Lanes::zeroNaN(_mm_mul_ps(inR, gainR));
+        __m128 l = _mm_mul_ps(inL, gainL);
+        __m128 r = _mm_mul_ps(inR, gainR);
         if (b.shaperOn)
         {
-            // The clip to +-1 changes neither sign, silence nor index.
+            // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
             const __m128 al = Lanes::abs(l), ar = Lanes::abs(r);
             __m128i index;
             const __m128 outL = shape<4>(shaperTable, l, shaperArgument(al), index);
             const __m128 outR = shape<4>(shaperTable, r, shaperArgument(ar), index);
-            const __m128 quiet = _mm_and_ps(_mm_cmple_ps(al, silence), _mm_cmple_ps(ar, silence));
+            const __m128 quiet = _mm_and_ps(quietLanes(al), quietLanes(ar));
             l = _mm_andnot_ps(quiet, outL);
             r = _mm_andnot_ps(quiet, outR);
         }
         else
         {
-            l = Lanes::limit(l, 1.0f);
-            r = Lanes::limit(r, 1.0f);
+            l = Lanes::limit(Lanes::zeroNaN(l), 1.0f);
+            r = Lanes::limit(Lanes::zeroNaN(r), 1.0f);
         }
         l = _mm_mul_ps(l, postGain);
         r = _mm_mul_ps(r, postGain);

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(SlotsAndTypes, CutoffSweep, ::testing::Combine(::testin
                              return name;
                          });
 
-// The example: at 38438/65536 the polynomial's x² must be one product.
+// At 38438/65536 (fc 989.512146 Hz) x² taken as one product and as x * x differ by an ulp.
 TEST(CutoffCoefficient, KnownPositionGivesTheOneProductCoefficient)
 {
     Vivuzudid engine(nullptr);

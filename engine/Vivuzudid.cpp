@@ -830,9 +830,10 @@ void Vivuzudid::runFramewise(const BlockSettings& b, const float* in0, const flo
     }
 }
 
-// Both filters on: the pre pair of frame k and the post pair of frame k - 2
+// Both filters on: the pre pair of frame k and the post pair of frame k - 3
 // step together in one vector, so that the two recursions overlap; the shaper
-// of frame k runs while the next frame is filtered.
+// of frame k runs while the next frames are filtered, and its result is needed
+// only three frames later.
 template <bool kShaper>
 void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
                              VstInt32 frames)
@@ -843,9 +844,12 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
     const __m128 postGain = _mm_set1_ps(b.postGain);
     const __m128 wet = _mm_set1_ps(b.wet), dry = _mm_set1_ps(b.dry);
     __m128i last = _mm_setr_epi32(lastIndexL.load(std::memory_order_relaxed), lastIndexR.load(std::memory_order_relaxed), 0, 0);
-    // Post-filter inputs of frames k - 2 and k - 1, in lanes 0 and 1 (two
-    // registers: frame k - 1's must not hold up frame k).
-    __m128 postIn2 = _mm_setzero_ps(), postIn1 = _mm_setzero_ps();
+    // Post-filter inputs of frames k - 3 to k - 1, in lanes 0 and 1 (one
+    // register each: a later frame's must not hold up frame k).
+    constexpr VstInt32 kSkew = 3;
+    __m128 postIn[kSkew];
+    for (auto& p : postIn)
+        p = _mm_setzero_ps();
 
     auto iterate = [&]<bool kPreValid, bool kPostValid>(VstInt32 k) __attribute__((always_inline)) {
         __m128 in = _mm_setzero_ps(), v = _mm_setzero_ps();
@@ -854,7 +858,7 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
             in = _mm_unpacklo_ps(_mm_set_ss(in0[k]), _mm_set_ss(in1[k]));
             v = Lanes::limit(Lanes::zeroNaN(_mm_mul_ps(in, gains)), 1.0f);
         }
-        const __m128 x = _mm_movelh_ps(v, postIn2);
+        const __m128 x = _mm_movelh_ps(v, postIn[0]);
         if constexpr (kPreValid && kPostValid)
             f.step<15>(x);
         else
@@ -871,12 +875,12 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
             y = _mm_mul_ps(_mm_movehl_ps(y, y), postGain);
             if (b.mix)
             {
-                // Frame k - 2's outputs are not written yet, so its inputs are intact.
-                const __m128 dryIn = _mm_unpacklo_ps(_mm_set_ss(in0[k - 2]), _mm_set_ss(in1[k - 2]));
+                // That frame's outputs are not written yet, so its inputs are intact.
+                const __m128 dryIn = _mm_unpacklo_ps(_mm_set_ss(in0[k - kSkew]), _mm_set_ss(in1[k - kSkew]));
                 y = _mm_add_ps(_mm_mul_ps(y, wet), _mm_mul_ps(dryIn, dry));
             }
-            out0[k - 2] = _mm_cvtss_f32(y);
-            out1[k - 2] = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
+            out0[k - kSkew] = _mm_cvtss_f32(y);
+            out1[k - kSkew] = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
         }
         __m128 next = _mm_setzero_ps();
         if constexpr (kPreValid)
@@ -894,18 +898,19 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
                 last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
             }
         }
-        postIn2 = postIn1;
-        postIn1 = next;
+        for (VstInt32 j = 0; j + 1 < kSkew; ++j)
+            postIn[j] = postIn[j + 1];
+        postIn[kSkew - 1] = next;
     };
 
     VstInt32 k = 0;
-    for (; k < frames && k < 2; ++k)
+    for (; k < frames && k < kSkew; ++k)
         iterate.template operator()<true, false>(k);
-    for (; k < 2; ++k)
+    for (; k < kSkew; ++k)
         iterate.template operator()<false, false>(k);
     for (; k < frames; ++k)
         iterate.template operator()<true, true>(k);
-    for (; k < frames + 2; ++k)
+    for (; k < frames + kSkew; ++k)
         iterate.template operator()<false, true>(k);
 
     f.store({&filters[0], &filters[1], &filters[2], &filters[3]});

@@ -777,7 +777,7 @@ struct FilterPair
 // from one frame to the next.
 template <bool kPre, bool kShaper, bool kPost>
 void Vivuzudid::runFramewise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
-                             VstInt32 frames)
+                             VstInt32 frames, bool storeLastIndices)
 {
     FilterPair pre, post;
     if constexpr (kPre)
@@ -823,7 +823,7 @@ void Vivuzudid::runFramewise(const BlockSettings& b, const float* in0, const flo
         pre.store(filters[0], filters[1]);
     if constexpr (kPost)
         post.store(filters[2], filters[3]);
-    if constexpr (kShaper)
+    if (kShaper && storeLastIndices)
     {
         lastIndexL.store(_mm_cvtsi128_si32(last), std::memory_order_relaxed);
         lastIndexR.store(_mm_cvtsi128_si32(_mm_shuffle_epi32(last, 1)), std::memory_order_relaxed);
@@ -975,17 +975,11 @@ void Vivuzudid::runBlockwise(const BlockSettings& b, const float* in0, const flo
         _mm_storeu_ps(out0 + i, l);
         _mm_storeu_ps(out1 + i, r);
     }
-    if (i < frames)
-    {
-        // The last indices are already set; the tail must not move them back.
-        const VstInt32 lastL = lastIndexL.load(std::memory_order_relaxed), lastR = lastIndexR.load(std::memory_order_relaxed);
-        if (b.shaperOn)
-            runFramewise<false, true, false>(b, in0 + i, in1 + i, out0 + i, out1 + i, frames - i);
-        else
-            runFramewise<false, false, false>(b, in0 + i, in1 + i, out0 + i, out1 + i, frames - i);
-        lastIndexL.store(lastL, std::memory_order_relaxed);
-        lastIndexR.store(lastR, std::memory_order_relaxed);
-    }
+    // The last indices are already set: the tail leaves them.
+    if (i < frames && b.shaperOn)
+        runFramewise<false, true, false>(b, in0 + i, in1 + i, out0 + i, out1 + i, frames - i, false);
+    else if (i < frames)
+        runFramewise<false, false, false>(b, in0 + i, in1 + i, out0 + i, out1 + i, frames - i, false);
 }
 
 #endif // __SSE2__

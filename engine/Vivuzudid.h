@@ -101,7 +101,7 @@ protected:
     // both pairs pipelined, no filters four frames at once.
     template <bool kPre, bool kShaper, bool kPost>
     void runFramewise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
-                      VstInt32 frames);
+                      VstInt32 frames, bool storeLastIndices = true);
     template <bool kShaper>
     void runPipelined(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
                       VstInt32 frames);

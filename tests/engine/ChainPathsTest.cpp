@@ -205,9 +205,12 @@ TEST_P(ShaperRoutes, ExtremeInputsMapLikeTheModel)
     e.set(kPreFilterType, GetParam().pre);
     e.set(kPostFilterType, GetParam().post);
     e.set(kPrePan, 0.0f);
-    const float nan = std::nanf("");
-    e.compare({nan, INFINITY, -INFINITY, 3.0f, -2.0f, 1.0f, -1.0f, 1e-18f, -1e-18f, 1e-30f, -0.0f, 0.0f, FLT_MAX, -FLT_MAX},
-              {0.0f, 0.0f, 0.5f, 1e-20f, -0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1e-19f, 0.0f, 0.0f});
+    e.setPoint(0, 100); // index 0 gives 28/128, so its sign shows
+    const float nan = std::nanf(""), payload = std::bit_cast<float>(0xFF812345u);
+    e.compare({nan, INFINITY, -INFINITY, 3.0f, -2.0f, 1.0f, -1.0f, 1e-18f, -1e-18f, 1e-30f, -0.0f, 0.0f, FLT_MAX, -FLT_MAX,
+               -nan, payload, nan, -0.0f, 1e-19f},
+              {0.0f, 0.0f, 0.5f, 1e-20f, -0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1e-19f, 0.0f, 0.0f, 0.5f, -0.7f,
+               payload, 0.9f, -0.9f});
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryShaperRoute, ShaperRoutes,

@@ -23,9 +23,7 @@ public:
             lo = f * bp + lo;
             hp = no - lo;
             bp = hp * f + bp - drive * bp * bp * bp;
-            // Keeps the band state away from denormals on silent input.
-            bp = static_cast<float>(static_cast<double>(bp) + 1e-18);
-            bp = static_cast<float>(static_cast<double>(bp) - 1e-18);
+            bp = nudge(bp);
             bp = bp > 1.0f ? 1.0f : (bp < -1.0f ? -1.0f : bp);
         }
         low = lo;
@@ -33,6 +31,18 @@ public:
         high = hp;
         notch = no;
     }
+
+    // Adds 1e-18 to the band state and takes it away again, each in double
+    // precision rounded back to float: keeps the state away from denormals on
+    // silent input.
+    static float nudge(float band)
+    {
+        band = static_cast<float>(static_cast<double>(band) + 1e-18);
+        return static_cast<float>(static_cast<double>(band) - 1e-18);
+    }
+    // For every float of magnitude above this (2^-35) the nudge returns its
+    // input unchanged; the filter test checks every such float.
+    static constexpr float kNudgeIdentityAbove = 0x1p-35f;
 
     // Audio-thread state.
     float low = 0.0f;

@@ -2,10 +2,15 @@
 
 #include "engine/ShaperIndex.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -112,7 +117,7 @@ void Vivuzudid::calcPreGain()
 {
     const float g = loadParam(kPreGain);
     const float p = loadParam(kPrePan);
-    const float amp = 4.0f * g * g;
+    const float amp = 4.0f * (g * g);
     preGainL.store(amp * std::cos((1.0f - p) * kHalfPi - kHalfPi), std::memory_order_relaxed);
     preGainR.store(amp * std::cos(p * kHalfPi - kHalfPi), std::memory_order_relaxed);
 }
@@ -134,9 +139,9 @@ void Vivuzudid::setFilterType(VstInt32 index, float value)
 
 void Vivuzudid::setCoefficients(DovanSVF& f, float hz)
 {
-    // 2 * (1 - 0.15^0.25), with the root and the difference in double precision.
-    static const float kDamping =
-        static_cast<float>(1.0 - static_cast<double>(static_cast<float>(std::pow(static_cast<double>(0.15f), 0.25)))) * 2.0f;
+    // 2 * (1 - 0.15^0.25): the root and the difference in double precision,
+    // the difference rounded to float, then doubled.
+    static const float kDamping = static_cast<float>(1.0 - std::pow(static_cast<double>(0.15f), 0.25)) * 2.0f;
     const float upper = 0.25f * filterSampleRate;
     float fc = hz > upper ? upper : hz;
     fc = fc < 31.0f ? 31.0f : fc;
@@ -144,7 +149,8 @@ void Vivuzudid::setCoefficients(DovanSVF& f, float hz)
     const float w = fc / (f.oversampling * filterSampleRate);
     const float x = w > 0.25f ? 0.7853981f : w * 3.1415925f;
     // 2 sin(x), approximated.
-    const float freq = ((x * x * 0.00761f - 0.16605f) * x * x + 1.0f) * x * 2.0f;
+    const float x2 = x * x;
+    const float freq = ((x2 * 0.00761f - 0.16605f) * x2 + 1.0f) * x * 2.0f;
     float damp = kDamping < 2.0f ? kDamping : 2.0f;
     const float alt = 2.0f / freq - 0.5f * freq;
     damp = damp < alt ? damp : alt;
@@ -410,34 +416,92 @@ VstPlugCategory Vivuzudid::getPlugCategory()
 
 // ---- Signal chain ----
 
+namespace {
+
+// Clip to +-1; a NaN (from NaN input, or inf times a zero pan factor) becomes
+// silence so that it can never lodge in the filters' state.
+inline float clipInput(float v)
+{
+    return v > 1.0f ? 1.0f : (v < -1.0f ? -1.0f : (v == v ? v : 0.0f));
+}
+
+// The largest float that is at most 1e-18 once widened to double: for floats,
+// |v| <= it is the same test as (double)|v| <= 1e-18.
+constexpr float silenceLimit()
+{
+    float f = static_cast<float>(1e-18);
+    if (static_cast<double>(f) > 1e-18)
+        f = std::bit_cast<float>(std::bit_cast<uint32_t>(f) - 1u);
+    return f;
+}
+constexpr float kSilenceLimit = silenceLimit();
+static_assert(static_cast<double>(kSilenceLimit) <= 1e-18 &&
+              static_cast<double>(std::bit_cast<float>(std::bit_cast<uint32_t>(kSilenceLimit) + 1u)) > 1e-18);
+
+inline bool silent(float l, float r)
+{
+    return static_cast<double>(std::fabs(l)) <= 1e-18 && static_cast<double>(std::fabs(r)) <= 1e-18;
+}
+
+// Output choice of a filter pair by its type.
+enum class FilterOutput
+{
+    low,
+    band,
+    high,
+    none,
+};
+
+FilterOutput outputOf(int32_t type)
+{
+    switch (type)
+    {
+    case 3:
+        return FilterOutput::high;
+    case 2:
+        return FilterOutput::band;
+    case 0:
+    case 1:
+        return FilterOutput::low;
+    default:
+        return FilterOutput::none;
+    }
+}
+
+} // namespace
+
+// Everything the chain reads, taken once per block.
+struct Vivuzudid::BlockSettings
+{
+    float gainL, gainR, postGain, wet, dry;
+    bool mix, preOn, postOn, shaperOn;
+    FilterOutput preOutput, postOutput;
+    float freq[4], damp[4];
+};
+
 inline void Vivuzudid::doProcess(float& l, float& r)
 {
-    l *= preGainL.load(std::memory_order_relaxed);
-    r *= preGainR.load(std::memory_order_relaxed);
-    // Clip to +-1; a NaN (from NaN input, or inf times a zero pan factor) becomes
-    // silence so that it can never lodge in the filters' state.
-    l = l > 1.0f ? 1.0f : (l < -1.0f ? -1.0f : (l == l ? l : 0.0f));
-    r = r > 1.0f ? 1.0f : (r < -1.0f ? -1.0f : (r == r ? r : 0.0f));
+    l = clipInput(l * preGainL.load(std::memory_order_relaxed));
+    r = clipInput(r * preGainR.load(std::memory_order_relaxed));
 
     auto runFilters = [](DovanSVF& fl, DovanSVF& fr, int32_t type, float& a, float& b) {
         fl.step(a);
         fr.step(b);
-        switch (type)
+        switch (outputOf(type))
         {
-        case 3:
+        case FilterOutput::high:
             a = fl.high;
             b = fr.high;
             break;
-        case 2:
+        case FilterOutput::band:
             a = fl.band;
             b = fr.band;
             break;
-        case 0:
-        case 1:
+        case FilterOutput::low:
             a = fl.low;
             b = fr.low;
             break;
-        default:
+        case FilterOutput::none:
             break;
         }
     };
@@ -448,8 +512,7 @@ inline void Vivuzudid::doProcess(float& l, float& r)
     if (loadParam(kShaperSw) == 1.0f)
     {
         float outL = 0.0f, outR = 0.0f;
-        const double silence = 1e-18;
-        if (!(static_cast<double>(std::fabs(l)) <= silence && static_cast<double>(std::fabs(r)) <= silence))
+        if (!silent(l, r))
         {
             const int32_t il = ShaperIndex::indexOf(std::fabs(l) + 1.0f);
             const int32_t ir = ShaperIndex::indexOf(std::fabs(r) + 1.0f);
@@ -474,6 +537,453 @@ inline void Vivuzudid::doProcess(float& l, float& r)
     r *= post;
 }
 
+void Vivuzudid::refreshShaperTable()
+{
+    bool same = shaperTableBuilt;
+    for (int i = 0; i < kCurvePoints; ++i)
+    {
+        const int64_t c = curve[i].load(std::memory_order_relaxed);
+        same = same && c == shaperTableCurve[i];
+        shaperTableCurve[i] = c;
+    }
+    if (same)
+        return;
+    float out[kCurvePoints];
+    for (int i = 0; i < kCurvePoints; ++i)
+        out[i] = static_cast<float>(128 - shaperTableCurve[i]) * 0.0078125f;
+    const ShaperIndex::Table& t = ShaperIndex::table();
+    for (int b = 0; b < kShaperEntries; ++b)
+    {
+        const int32_t below = t.base[b];
+        const int32_t above = below < 127 ? below + 1 : 127;
+        shaperTable[b].below = out[below];
+        shaperTable[b].above = out[above];
+        shaperTable[b].stepMinus1 =
+            t.step[b] == 0xFFFFFFFFu ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(t.step[b] - 1u);
+        shaperTable[b].index = below;
+    }
+    shaperTableBuilt = true;
+}
+
+#if defined(__SSE2__)
+
+namespace {
+
+// Lanes 0 and 1 carry left and right in the frame-by-frame code; all four
+// lanes carry consecutive frames of one channel in the block-wise code.
+struct Lanes
+{
+    static __m128 abs(__m128 v) { return _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF))); }
+    // NaN becomes 0.
+    static __m128 zeroNaN(__m128 v) { return _mm_and_ps(v, _mm_cmpord_ps(v, v)); }
+    // v > c ? c : (v < -c ? -c : v), NaN kept.
+    static __m128 limit(__m128 v, float c) { return _mm_max_ps(_mm_set1_ps(-c), _mm_min_ps(_mm_set1_ps(c), v)); }
+    static __m128 select(__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
+};
+
+// s = |v| + 1 limited to [1, 2): 2 and above (and inf) fall into the last
+// bucket, whose index is 127; NaN becomes 1 (index 0), as a NaN clipped to 0.
+inline __m128 shaperArgument(__m128 absV)
+{
+    const __m128 s = _mm_add_ps(absV, _mm_set1_ps(1.0f));
+    return _mm_min_ps(_mm_max_ps(s, _mm_set1_ps(1.0f)), _mm_set1_ps(0x1.fffffep0f));
+}
+
+// Lanes whose |v| is at most 1e-18, or NaN (a NaN input is clipped to 0).
+inline __m128 quietLanes(__m128 absV)
+{
+    return _mm_cmpngt_ps(absV, _mm_set1_ps(kSilenceLimit));
+}
+
+// The curve output for the first kLanes lanes of v, with s = shaperArgument(|v|),
+// and the curve index used.
+template <int kLanes>
+inline __m128 shape(const Vivuzudid::ShaperEntry* table, __m128 v, __m128 s, __m128i& index)
+{
+    const __m128i u = _mm_castps_si128(s);
+    // Byte offset of the bucket entry: the top ten mantissa bits times 16.
+    const __m128i offset = _mm_and_si128(_mm_srli_epi32(u, 9), _mm_set1_epi32(0x3FF0));
+    const char* base = reinterpret_cast<const char*>(table);
+    const __m128 e0 = _mm_load_ps(reinterpret_cast<const float*>(base + _mm_cvtsi128_si32(offset)));
+    const __m128 e1 = _mm_load_ps(reinterpret_cast<const float*>(base + _mm_extract_epi16(offset, 2)));
+    __m128 below, above, step, first;
+    if constexpr (kLanes == 4)
+    {
+        const __m128 e2 = _mm_load_ps(reinterpret_cast<const float*>(base + _mm_extract_epi16(offset, 4)));
+        const __m128 e3 = _mm_load_ps(reinterpret_cast<const float*>(base + _mm_extract_epi16(offset, 6)));
+        const __m128 t0 = _mm_unpacklo_ps(e0, e1), t1 = _mm_unpacklo_ps(e2, e3);
+        const __m128 t2 = _mm_unpackhi_ps(e0, e1), t3 = _mm_unpackhi_ps(e2, e3);
+        below = _mm_movelh_ps(t0, t1);
+        above = _mm_movehl_ps(t1, t0);
+        step = _mm_movelh_ps(t2, t3);
+        first = _mm_movehl_ps(t3, t2);
+    }
+    else
+    {
+        static_assert(kLanes == 2);
+        below = _mm_unpacklo_ps(e0, e1);
+        above = _mm_movehl_ps(below, below);
+        step = _mm_unpackhi_ps(e0, e1);
+        first = _mm_movehl_ps(step, step);
+    }
+    const __m128i up = _mm_cmpgt_epi32(u, _mm_castps_si128(step));
+    index = _mm_sub_epi32(_mm_castps_si128(first), up);
+    const __m128 out = Lanes::select(_mm_castsi128_ps(up), above, below);
+    // Negated where v < 0 (not for -0.0 or NaN).
+    const __m128 sign = _mm_and_ps(_mm_cmplt_ps(v, _mm_setzero_ps()), _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN)));
+    return _mm_xor_ps(out, sign);
+}
+
+// A pair of filters (left and right in lanes 0 and 1) with their coefficients.
+// Up to four filters side by side, one per lane: left and right in lanes 0
+// and 1, and in the pipelined code the post pair in lanes 2 and 3.
+struct FilterPair
+{
+    __m128 low, band, freq, damp, drive;
+    // High and notch of the latest pass, also kept in memory: only low and
+    // band carry from frame to frame, so only they stay in registers.
+    __m128 high, notch;
+    alignas(16) float highOut[4], notchOut[4];
+
+    struct Saved
+    {
+        __m128 low, band, high, notch;
+    };
+    Saved save() const { return {low, band, _mm_load_ps(highOut), _mm_load_ps(notchOut)}; }
+
+    // Filters for the lanes (null leaves a lane at zero) with their coefficients.
+    void load(const DovanSVF* const (&f)[4], const float (&freqs)[4], const float (&damps)[4])
+    {
+        alignas(16) float v[7][4] = {};
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            if (!f[lane])
+                continue;
+            v[0][lane] = f[lane]->low;
+            v[1][lane] = f[lane]->band;
+            v[2][lane] = f[lane]->high;
+            v[3][lane] = f[lane]->notch;
+            v[4][lane] = freqs[lane];
+            v[5][lane] = damps[lane];
+            v[6][lane] = f[lane]->drive;
+        }
+        low = _mm_load_ps(v[0]);
+        band = _mm_load_ps(v[1]);
+        high = _mm_load_ps(v[2]);
+        notch = _mm_load_ps(v[3]);
+        _mm_store_ps(highOut, high);
+        _mm_store_ps(notchOut, notch);
+        freq = _mm_load_ps(v[4]);
+        damp = _mm_load_ps(v[5]);
+        drive = _mm_load_ps(v[6]);
+    }
+
+    void load(const DovanSVF& l, const DovanSVF& r, float freqL, float freqR, float dampL, float dampR)
+    {
+        load({&l, &r, nullptr, nullptr}, {freqL, freqR, 0.0f, 0.0f}, {dampL, dampR, 0.0f, 0.0f});
+    }
+
+    void store(DovanSVF* const (&f)[4]) const
+    {
+        alignas(16) float v[4][4];
+        _mm_store_ps(v[0], low);
+        _mm_store_ps(v[1], band);
+        _mm_store_ps(v[2], _mm_load_ps(highOut));
+        _mm_store_ps(v[3], _mm_load_ps(notchOut));
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            if (!f[lane])
+                continue;
+            f[lane]->low = v[0][lane];
+            f[lane]->band = v[1][lane];
+            f[lane]->high = v[2][lane];
+            f[lane]->notch = v[3][lane];
+        }
+    }
+
+    void store(DovanSVF& l, DovanSVF& r) const { store({&l, &r, nullptr, nullptr}); }
+
+    // Takes the state of the lanes outside mask back from before.
+    // DovanSVF::nudge on lanes 0 and 1.
+    static __m128 nudge(__m128 v)
+    {
+        const __m128d up = _mm_add_pd(_mm_cvtps_pd(v), _mm_set1_pd(1e-18));
+        return _mm_cvtpd_ps(_mm_sub_pd(_mm_cvtps_pd(_mm_cvtpd_ps(up)), _mm_set1_pd(1e-18)));
+    }
+
+    void keep(const Saved& before, __m128 mask)
+    {
+        low = Lanes::select(mask, low, before.low);
+        band = Lanes::select(mask, band, before.band);
+        high = Lanes::select(mask, high, before.high);
+        notch = Lanes::select(mask, notch, before.notch);
+        _mm_store_ps(highOut, high);
+        _mm_store_ps(notchOut, notch);
+    }
+
+    // DovanSVF::step on the lanes of kLanes (a bit per lane); the others run
+    // along and may take the slow path.
+    template <int kLanes = 3>
+    inline void step(__m128 v)
+    {
+        const __m128 x = Lanes::limit(v, 0.9999f);
+        __m128 lo = low, bp = band, hp, no;
+#pragma GCC unroll 2
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            no = _mm_sub_ps(x, _mm_mul_ps(damp, bp));
+            lo = _mm_add_ps(_mm_mul_ps(freq, bp), lo);
+            hp = _mm_sub_ps(no, lo);
+            const __m128 cube = _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(drive, bp), bp), bp);
+            bp = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(hp, freq), bp), cube);
+            // Where 2^-35 < |band| <= 1 the nudge and the limit change nothing;
+            // elsewhere (rare) take both exactly.
+            const __m128 a = Lanes::abs(bp);
+            const __m128 unchanged = _mm_and_ps(_mm_cmpgt_ps(a, _mm_set1_ps(DovanSVF::kNudgeIdentityAbove)),
+                                                _mm_cmple_ps(a, _mm_set1_ps(1.0f)));
+            if ((_mm_movemask_ps(unchanged) & kLanes) != kLanes) [[unlikely]]
+            {
+                bp = Lanes::limit(_mm_movelh_ps(nudge(bp), nudge(_mm_movehl_ps(bp, bp))), 1.0f);
+            }
+        }
+        low = lo;
+        band = bp;
+        high = hp;
+        notch = no;
+        _mm_store_ps(highOut, hp);
+        _mm_store_ps(notchOut, no);
+    }
+
+    __m128 output(FilterOutput which, __m128 v) const
+    {
+        switch (which)
+        {
+        case FilterOutput::low:
+            return low;
+        case FilterOutput::band:
+            return band;
+        case FilterOutput::high:
+            return high;
+        case FilterOutput::none:
+            break;
+        }
+        return v;
+    }
+};
+
+} // namespace
+
+// Frame by frame, left and right side by side: the filters' recursion runs
+// from one frame to the next.
+template <bool kPre, bool kShaper, bool kPost>
+void Vivuzudid::runFramewise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
+                             VstInt32 frames, bool storeLastIndices)
+{
+    FilterPair pre, post;
+    if constexpr (kPre)
+        pre.load(filters[0], filters[1], b.freq[0], b.freq[1], b.damp[0], b.damp[1]);
+    if constexpr (kPost)
+        post.load(filters[2], filters[3], b.freq[2], b.freq[3], b.damp[2], b.damp[3]);
+    const __m128 gains = _mm_setr_ps(b.gainL, b.gainR, 0.0f, 0.0f);
+    const __m128 postGain = _mm_set1_ps(b.postGain);
+    const __m128 wet = _mm_set1_ps(b.wet), dry = _mm_set1_ps(b.dry);
+    __m128i last = _mm_setr_epi32(lastIndexL.load(std::memory_order_relaxed), lastIndexR.load(std::memory_order_relaxed), 0, 0);
+    for (VstInt32 i = 0; i < frames; ++i)
+    {
+        const __m128 in = _mm_unpacklo_ps(_mm_set_ss(in0[i]), _mm_set_ss(in1[i]));
+        __m128 v = Lanes::limit(Lanes::zeroNaN(_mm_mul_ps(in, gains)), 1.0f);
+        if constexpr (kPre)
+        {
+            pre.step(v);
+            v = pre.output(b.preOutput, v);
+        }
+        if constexpr (kShaper)
+        {
+            const __m128 a = Lanes::abs(v);
+            __m128i index;
+            const __m128 out = shape<2>(shaperTable, v, shaperArgument(a), index);
+            __m128 quiet = quietLanes(a);
+            quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
+            v = _mm_andnot_ps(quiet, out);
+            const __m128i keep = _mm_castps_si128(quiet);
+            last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
+        }
+        if constexpr (kPost)
+        {
+            post.step(v);
+            v = post.output(b.postOutput, v);
+        }
+        v = _mm_mul_ps(v, postGain);
+        if (b.mix)
+            v = _mm_add_ps(_mm_mul_ps(v, wet), _mm_mul_ps(in, dry));
+        out0[i] = _mm_cvtss_f32(v);
+        out1[i] = _mm_cvtss_f32(_mm_shuffle_ps(v, v, 1));
+    }
+    if constexpr (kPre)
+        pre.store(filters[0], filters[1]);
+    if constexpr (kPost)
+        post.store(filters[2], filters[3]);
+    if (kShaper && storeLastIndices)
+    {
+        lastIndexL.store(_mm_cvtsi128_si32(last), std::memory_order_relaxed);
+        lastIndexR.store(_mm_cvtsi128_si32(_mm_shuffle_epi32(last, 1)), std::memory_order_relaxed);
+    }
+}
+
+// Both filters on: the pre pair of frame k and the post pair of frame k - 3
+// step together in one vector, so that the two recursions overlap; the shaper
+// of frame k runs while the next frames are filtered, and its result is needed
+// only three frames later.
+template <bool kShaper>
+void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
+                             VstInt32 frames)
+{
+    FilterPair f;
+    f.load({&filters[0], &filters[1], &filters[2], &filters[3]}, b.freq, b.damp);
+    const __m128 gains = _mm_setr_ps(b.gainL, b.gainR, 0.0f, 0.0f);
+    const __m128 postGain = _mm_set1_ps(b.postGain);
+    const __m128 wet = _mm_set1_ps(b.wet), dry = _mm_set1_ps(b.dry);
+    __m128i last = _mm_setr_epi32(lastIndexL.load(std::memory_order_relaxed), lastIndexR.load(std::memory_order_relaxed), 0, 0);
+    // Post-filter inputs of frames k - 3 to k - 1, in lanes 0 and 1 (one
+    // register each: a later frame's must not hold up frame k).
+    constexpr VstInt32 kSkew = 3;
+    __m128 postIn[kSkew];
+    for (auto& p : postIn)
+        p = _mm_setzero_ps();
+
+    auto iterate = [&]<bool kPreValid, bool kPostValid>(VstInt32 k) __attribute__((always_inline)) {
+        __m128 in = _mm_setzero_ps(), v = _mm_setzero_ps();
+        if constexpr (kPreValid)
+        {
+            in = _mm_unpacklo_ps(_mm_set_ss(in0[k]), _mm_set_ss(in1[k]));
+            v = Lanes::limit(Lanes::zeroNaN(_mm_mul_ps(in, gains)), 1.0f);
+        }
+        const __m128 x = _mm_movelh_ps(v, postIn[0]);
+        if constexpr (kPreValid && kPostValid)
+            f.step<15>(x);
+        else
+        {
+            // Lanes without a frame keep their state.
+            const FilterPair::Saved before = f.save();
+            f.step<15>(x);
+            f.keep(before, _mm_castsi128_ps(_mm_setr_epi32(kPreValid ? -1 : 0, kPreValid ? -1 : 0, kPostValid ? -1 : 0,
+                                                           kPostValid ? -1 : 0)));
+        }
+        if constexpr (kPostValid)
+        {
+            __m128 y = f.output(b.postOutput, x);
+            y = _mm_mul_ps(_mm_movehl_ps(y, y), postGain);
+            if (b.mix)
+            {
+                // That frame's outputs are not written yet, so its inputs are intact.
+                const __m128 dryIn = _mm_unpacklo_ps(_mm_set_ss(in0[k - kSkew]), _mm_set_ss(in1[k - kSkew]));
+                y = _mm_add_ps(_mm_mul_ps(y, wet), _mm_mul_ps(dryIn, dry));
+            }
+            out0[k - kSkew] = _mm_cvtss_f32(y);
+            out1[k - kSkew] = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
+        }
+        __m128 next = _mm_setzero_ps();
+        if constexpr (kPreValid)
+        {
+            next = f.output(b.preOutput, x);
+            if constexpr (kShaper)
+            {
+                const __m128 a = Lanes::abs(next);
+                __m128i index;
+                const __m128 out = shape<2>(shaperTable, next, shaperArgument(a), index);
+                __m128 quiet = quietLanes(a);
+                quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
+                next = _mm_andnot_ps(quiet, out);
+                const __m128i keep = _mm_castps_si128(quiet);
+                last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
+            }
+        }
+        for (VstInt32 j = 0; j + 1 < kSkew; ++j)
+            postIn[j] = postIn[j + 1];
+        postIn[kSkew - 1] = next;
+    };
+
+    VstInt32 k = 0;
+    for (; k < frames && k < kSkew; ++k)
+        iterate.template operator()<true, false>(k);
+    for (; k < kSkew; ++k)
+        iterate.template operator()<false, false>(k);
+    for (; k < frames; ++k)
+        iterate.template operator()<true, true>(k);
+    for (; k < frames + kSkew; ++k)
+        iterate.template operator()<false, true>(k);
+
+    f.store({&filters[0], &filters[1], &filters[2], &filters[3]});
+    if constexpr (kShaper)
+    {
+        lastIndexL.store(_mm_cvtsi128_si32(last), std::memory_order_relaxed);
+        lastIndexR.store(_mm_cvtsi128_si32(_mm_shuffle_epi32(last, 1)), std::memory_order_relaxed);
+    }
+}
+
+// Without filters no frame depends on another: four frames of a channel at once.
+void Vivuzudid::runBlockwise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
+                             VstInt32 frames)
+{
+    if (b.shaperOn)
+    {
+        // The last curve indices come from the latest frame that is not silent;
+        // found before any output is written, since the buffers may be shared.
+        for (VstInt32 i = frames - 1; i >= 0; --i)
+        {
+            const float l = clipInput(in0[i] * b.gainL), r = clipInput(in1[i] * b.gainR);
+            if (!silent(l, r))
+            {
+                lastIndexL.store(ShaperIndex::indexOf(std::fabs(l) + 1.0f), std::memory_order_relaxed);
+                lastIndexR.store(ShaperIndex::indexOf(std::fabs(r) + 1.0f), std::memory_order_relaxed);
+                break;
+            }
+        }
+    }
+    const __m128 gainL = _mm_set1_ps(b.gainL), gainR = _mm_set1_ps(b.gainR);
+    const __m128 postGain = _mm_set1_ps(b.postGain);
+    const __m128 wet = _mm_set1_ps(b.wet), dry = _mm_set1_ps(b.dry);
+    VstInt32 i = 0;
+    for (; i + 4 <= frames; i += 4)
+    {
+        const __m128 inL = _mm_loadu_ps(in0 + i), inR = _mm_loadu_ps(in1 + i);
+        __m128 l = _mm_mul_ps(inL, gainL);
+        __m128 r = _mm_mul_ps(inR, gainR);
+        if (b.shaperOn)
+        {
+            // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
+            const __m128 al = Lanes::abs(l), ar = Lanes::abs(r);
+            __m128i index;
+            const __m128 outL = shape<4>(shaperTable, l, shaperArgument(al), index);
+            const __m128 outR = shape<4>(shaperTable, r, shaperArgument(ar), index);
+            const __m128 quiet = _mm_and_ps(quietLanes(al), quietLanes(ar));
+            l = _mm_andnot_ps(quiet, outL);
+            r = _mm_andnot_ps(quiet, outR);
+        }
+        else
+        {
+            l = Lanes::limit(Lanes::zeroNaN(l), 1.0f);
+            r = Lanes::limit(Lanes::zeroNaN(r), 1.0f);
+        }
+        l = _mm_mul_ps(l, postGain);
+        r = _mm_mul_ps(r, postGain);
+        if (b.mix)
+        {
+            l = _mm_add_ps(_mm_mul_ps(l, wet), _mm_mul_ps(inL, dry));
+            r = _mm_add_ps(_mm_mul_ps(r, wet), _mm_mul_ps(inR, dry));
+        }
+        _mm_storeu_ps(out0 + i, l);
+        _mm_storeu_ps(out1 + i, r);
+    }
+    // The last indices are already set: the tail leaves them.
+    if (i < frames && b.shaperOn)
+        runFramewise<false, true, false>(b, in0 + i, in1 + i, out0 + i, out1 + i, frames - i, false);
+    else if (i < frames)
+        runFramewise<false, false, false>(b, in0 + i, in1 + i, out0 + i, out1 + i, frames - i, false);
+}
+
+#endif // __SSE2__
+
 void Vivuzudid::processBlock(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     if (sampleFrames <= 0 || !inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1])
@@ -482,6 +992,55 @@ void Vivuzudid::processBlock(float** inputs, float** outputs, VstInt32 sampleFra
     float* in1 = inputs[1];
     float* out0 = outputs[0];
     float* out1 = outputs[1];
+#if defined(__SSE2__)
+    // Parameters are read once per block: a change from another thread takes
+    // effect at the next block.
+    BlockSettings b;
+    b.gainL = preGainL.load(std::memory_order_relaxed);
+    b.gainR = preGainR.load(std::memory_order_relaxed);
+    b.postGain = loadParam(kPostGain);
+    b.wet = loadParam(kWetDry);
+    b.dry = 1.0f - b.wet;
+    b.mix = b.wet != 1.0f;
+    b.preOn = preFilterOn.load(std::memory_order_relaxed);
+    b.postOn = postFilterOn.load(std::memory_order_relaxed);
+    b.shaperOn = loadParam(kShaperSw) == 1.0f;
+    b.preOutput = outputOf(preFilterType.load(std::memory_order_relaxed));
+    b.postOutput = outputOf(postFilterType.load(std::memory_order_relaxed));
+    for (int f = 0; f < 4; ++f)
+    {
+        b.freq[f] = filters[f].freq.load(std::memory_order_relaxed);
+        b.damp[f] = filters[f].damp.load(std::memory_order_relaxed);
+    }
+    if (b.shaperOn)
+        refreshShaperTable();
+    const int kind = (b.preOn ? 4 : 0) | (b.shaperOn ? 2 : 0) | (b.postOn ? 1 : 0);
+    switch (kind)
+    {
+    case 0:
+    case 2:
+        runBlockwise(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    case 1:
+        runFramewise<false, false, true>(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    case 3:
+        runFramewise<false, true, true>(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    case 4:
+        runFramewise<true, false, false>(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    case 5:
+        runPipelined<false>(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    case 6:
+        runFramewise<true, true, false>(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    default:
+        runPipelined<true>(b, in0, in1, out0, out1, sampleFrames);
+        break;
+    }
+#else
     const float dry = 1.0f - loadParam(kWetDry);
     for (VstInt32 i = 0; i < sampleFrames; ++i)
     {
@@ -497,6 +1056,7 @@ void Vivuzudid::processBlock(float** inputs, float** outputs, VstInt32 sampleFra
         out0[i] = l;
         out1[i] = r;
     }
+#endif
 }
 
 void Vivuzudid::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)

@@ -6,6 +6,7 @@
 #include "engine/CExpMapper.h"
 #include "engine/DovanSVF.h"
 #include "engine/Program.h"
+#include "engine/ShaperIndex.h"
 #include "engine/StateChunk.h"
 #include "frame/AudioEffectX.h"
 
@@ -77,10 +78,35 @@ public:
     float getFilterSampleRate() const { return filterSampleRate; }
     const DovanSVF& filter(int which) const { return filters[which]; }
 
+    // The shaper's lookup per bucket of s = |v| + 1 (see ShaperIndex): the
+    // curve outputs below and above the bucket's step, the bits of s minus one
+    // from which the upper one applies, and the index below the step.
+    struct alignas(16) ShaperEntry
+    {
+        float below;
+        float above;
+        int32_t stepMinus1;
+        int32_t index;
+    };
+    static constexpr int kShaperEntries = 1 << ShaperIndex::Table::kBucketBits;
+
 protected:
+    struct BlockSettings;
     // [audio thread] One frame of the chain on l and r.
     inline void doProcess(float& l, float& r);
     void processBlock(float** inputs, float** outputs, VstInt32 sampleFrames);
+    // [audio thread] Rebuilds the shaper lookup if a curve point changed since.
+    void refreshShaperTable();
+    // [audio thread] The block by route: one filter pair or none side by side,
+    // both pairs pipelined, no filters four frames at once.
+    template <bool kPre, bool kShaper, bool kPost>
+    void runFramewise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
+                      VstInt32 frames, bool storeLastIndices = true);
+    template <bool kShaper>
+    void runPipelined(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
+                      VstInt32 frames);
+    void runBlockwise(const BlockSettings& b, const float* in0, const float* in1, float* out0, float* out1,
+                      VstInt32 frames);
     void calcPreGain();
     void setFilterCutoffs();
     void setCoefficients(DovanSVF& filter, float hz);
@@ -106,6 +132,10 @@ protected:
     std::atomic<int32_t> selectedPoint{0};
     std::atomic<int32_t> lastIndexL{0};
     std::atomic<int32_t> lastIndexR{0};
+    // Audio-thread copies: the shaper lookup and the curve it was built from.
+    ShaperEntry shaperTable[kShaperEntries];
+    int64_t shaperTableCurve[kCurvePoints];
+    bool shaperTableBuilt = false;
     Program* programs;
     StateChunk::Buffer chunkBuffer{};
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -93,6 +94,28 @@ TEST(Engine, WithoutAHostKeepsTheFrameDefaults)
     char name[64] = {};
     e.getEffectName(name);
     EXPECT_STREQ(name, "Dithercrunch");
+}
+
+} // namespace
+
+namespace {
+
+// The filter's fast path skips the nudge where 2^-35 < |band| <= 1: there it
+// must return every float unchanged; +2^-35 itself is not (the bound is tight).
+TEST(BandNudge, IsTheIdentityForEveryFloatInTheFastRange)
+{
+    const float bound = DovanSVF::kNudgeIdentityAbove;
+    const uint32_t first = std::bit_cast<uint32_t>(bound) + 1u, last = std::bit_cast<uint32_t>(1.0f);
+    uint32_t changed = 0;
+    for (uint32_t u = first; u <= last; ++u)
+        for (const uint32_t sign : {0u, 0x80000000u})
+        {
+            const float b = std::bit_cast<float>(u | sign);
+            changed += std::bit_cast<uint32_t>(DovanSVF::nudge(b)) != (u | sign) ? 1u : 0u;
+        }
+    EXPECT_EQ(changed, 0u);
+    EXPECT_NE(DovanSVF::nudge(bound), bound);
+    EXPECT_NE(DovanSVF::nudge(0.0f), 0.0f);
 }
 
 } // namespace

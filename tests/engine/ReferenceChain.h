@@ -1,5 +1,7 @@
-// A plain, literal model of the effect's signal chain, kept apart from the
-// engine so that the engine's faster code can be checked against it bit for bit.
+// A literal model of the effect's arithmetic, written from its formulas one
+// operation at a time (each line one rounding, in the type the formula names),
+// kept apart from the engine so that the engine's faster code can be checked
+// against it bit for bit.
 #pragma once
 
 #include <cmath>
@@ -7,11 +9,92 @@
 
 namespace reference {
 
+// Truncation toward zero; NaN gives 0 and values beyond int32 saturate (the
+// engine's behaviour for values the formulas leave undefined).
+inline int32_t truncate(double v)
+{
+    if (v != v)
+        return 0;
+    if (v >= 2147483647.0)
+        return 2147483647;
+    if (v <= -2147483648.0)
+        return -2147483647 - 1;
+    return (int32_t)v;
+}
+
+// The library's single-precision ln and exp, called at run time (a literal
+// argument could otherwise be folded by the compiler with another rounding).
+inline float lnf(float v)
+{
+    volatile float in = v;
+    return logf(in);
+}
+inline float expf32(float v)
+{
+    volatile float in = v;
+    return expf(in);
+}
+
+// The exponential value mapper.
+struct Mapper
+{
+    float value, min, max, span, current, logMin, logMax, currentLog, logSpan;
+
+    Mapper(float lo, float hi, float initialPosition)
+    {
+        float minimum = lo;
+        span = hi - lo;
+        if (!(lo > 0.0f))
+        {
+            minimum = 1.0f;
+            span = hi - 1.0f;
+        }
+        min = minimum;
+        max = hi;
+        logMin = lnf(minimum);
+        logMax = lnf(hi);
+        logSpan = logMax - logMin;
+        currentLog = logSpan * initialPosition;
+        currentLog = currentLog + logMin;
+        current = expf32(currentLog);
+        value = current;
+        if (value < minimum)
+            value = minimum;
+        if (value > max)
+            value = max;
+    }
+
+    void setRange(float lo, float hi)
+    {
+        min = lo;
+        max = hi;
+        span = hi - lo;
+        logMin = lnf(lo);
+        logMax = lnf(hi);
+        logSpan = logMax - logMin;
+    }
+
+    float setAndGetValue(float position)
+    {
+        float product = position * logSpan;
+        currentLog = product + logMin;
+        current = expf32(currentLog);
+        if (min > current)
+            value = min;
+        else if (max < current)
+            value = max;
+        else
+            value = current;
+        return value;
+    }
+};
+
 struct Svf
 {
     float low = 0, band = 0, high = 0, notch = 0;
-    float freq = 0, damp = 0, drive = 0.15f;
+    float freq = 4422.0f, cutoff = 50.0f, drive = 0.15f, damp = 0.01f, oversampling = 2.0f;
 
+    // Two passes on the input held; the outputs are those of the second pass.
     void run(float v)
     {
         float x = v;
@@ -21,150 +104,220 @@ struct Svf
             x = -0.9999f;
         for (int pass = 0; pass < 2; pass++)
         {
-            notch = x - damp * band;
-            low = freq * band + low;
+            float dampBand = damp * band;
+            notch = x - dampBand;
+            float freqBand = freq * band;
+            low = freqBand + low;
             high = notch - low;
+            float highFreq = high * freq;
+            float sum = highFreq + band;
             float cube = drive * band;
             cube = cube * band;
             cube = cube * band;
-            band = high * freq + band - cube;
+            band = sum - cube;
             double up = (double)band + 1e-18;
             band = (float)up;
             double down = (double)band - 1e-18;
             band = (float)down;
             if (band > 1.0f)
                 band = 1.0f;
-            if (band < -1.0f)
+            else if (band < -1.0f)
                 band = -1.0f;
         }
+    }
+
+    // The coefficient rule for a cutoff fc already limited by the caller.
+    void coefficients(float fc, float sampleRate)
+    {
+        double r = std::pow((double)0.15f, 0.25);
+        cutoff = fc;
+        float rate = oversampling * sampleRate;
+        float w = fc / rate;
+        float x;
+        if (w > 0.25f)
+            x = 0.7853981f;
+        else
+            x = w * 3.1415925f;
+        float x2 = x * x;
+        float inner = x2 * 0.00761f;
+        inner = inner - 0.16605f;
+        float poly = inner * x2;
+        poly = poly + 1.0f;
+        poly = poly * x;
+        freq = poly * 2.0f;
+        double oneMinusR = 1.0 - r;
+        float fromR = (float)oneMinusR;
+        fromR = fromR * 2.0f;
+        float twoOverFreq = 2.0f / freq;
+        float halfFreq = 0.5f * freq;
+        float fromFreq = twoOverFreq - halfFreq;
+        float smallest = fromR;
+        if (2.0f < smallest)
+            smallest = 2.0f;
+        if (fromFreq < smallest)
+            smallest = fromFreq;
+        damp = smallest;
     }
 };
 
 struct Chain
 {
+    // PreGain, PrePan, PostGain, ShaperSw, Wet Dry, Pre FlTy, Pre Cut, PostFlTy, Post Cut.
     float p[9] = {0.5f, 0.5f, 0.5f, 1.0f, 1.0f, 0.0f, 0.5f, 0.0f, 0.5f};
     int64_t curve[128];
-    Svf f[4];
+    Svf f[4]; // pre-left, pre-right, post-left, post-right
     int32_t lastL = 0, lastR = 0;
     float sampleRate = 44100.0f;
+    Mapper mapper{21.533201f, 14700.0f, 0.9166667f};
+    float gainL = 0, gainR = 0;
+    int32_t preType = 0, postType = 0;
 
     Chain()
     {
         for (int i = 0; i < 128; i++)
             curve[i] = 128 - i;
+        mapper.setRange(21.533201f, 14700.0f);
+        preGain();
+        preType = type(p[5]);
+        postType = type(p[7]);
         cutoffs();
     }
 
-    static float mapCutoff(float position)
+    static int32_t type(float v)
     {
-        float lo = 21.533201f, hi = 14700.0f;
-        float logMin = std::log(lo), logMax = std::log(hi);
-        float cur = std::exp(position * (logMax - logMin) + logMin);
-        if (lo > cur)
-            return lo;
-        return std::fmin(hi, cur);
+        float scaled = v * 3.0f;
+        scaled = scaled + 0.5f;
+        return truncate(scaled);
     }
 
-    static void coefficients(Svf& s, float hz, float rate)
+    void preGain()
     {
+        const float halfPi = 1.5707964f;
+        float g = p[0], pan = p[1];
+        float g2 = g * g;
+        float amp = 4.0f * g2;
+        float leftAngle = 1.0f - pan;
+        leftAngle = leftAngle * halfPi;
+        leftAngle = leftAngle - halfPi;
+        gainL = amp * cosf(leftAngle);
+        float rightAngle = pan * halfPi;
+        rightAngle = rightAngle - halfPi;
+        gainR = amp * cosf(rightAngle);
+    }
+
+    // Limits a cutoff: upper limit first, then 31 Hz.
+    float limit(float hz) const
+    {
+        float upper = 0.25f * sampleRate;
         float fc = hz;
-        if (fc > 0.25f * rate)
-            fc = 0.25f * rate;
+        if (fc > upper)
+            fc = upper;
         if (fc < 31.0f)
             fc = 31.0f;
-        float w = fc / (2.0f * rate);
-        float x = w > 0.25f ? 0.7853981f : w * 3.1415925f;
-        s.freq = ((x * x * 0.00761f - 0.16605f) * x * x + 1.0f) * x * 2.0f;
-        double r = std::pow((double)0.15f, 0.25);
-        float d = (float)(1.0 - r) * 2.0f;
-        d = std::fmin(d, 2.0f);
-        d = std::fmin(d, 2.0f / s.freq - 0.5f * s.freq);
-        s.damp = d;
+        return fc;
     }
 
     void cutoffs()
     {
-        float pre = mapCutoff(p[6]), post = mapCutoff(p[8]);
-        coefficients(f[0], pre, sampleRate);
-        coefficients(f[1], pre, sampleRate);
-        coefficients(f[2], post, sampleRate);
-        coefficients(f[3], post, sampleRate);
+        float pre = limit(mapper.setAndGetValue(p[6]));
+        f[0].coefficients(pre, sampleRate);
+        f[1].coefficients(pre, sampleRate);
+        float post = limit(mapper.setAndGetValue(p[8]));
+        f[2].coefficients(post, sampleRate);
+        f[3].coefficients(post, sampleRate);
     }
-
-    static int type(float v) { return (int)(v * 3.0f + 0.5f); }
 
     void set(int index, float v)
     {
         if (index == 3 && v > 1.0f)
             v = 1.0f;
         p[index] = v;
+        if (index <= 1)
+            preGain();
+        if (index == 5)
+            preType = type(v);
+        if (index == 7)
+            postType = type(v);
         if (index >= 5)
             cutoffs();
     }
 
-    void filterPair(int first, int t, float& l, float& r)
+    static void filterPair(Svf& a, Svf& b, int32_t t, float& l, float& r)
     {
-        f[first].run(l);
-        f[first + 1].run(r);
+        a.run(l);
+        b.run(r);
         if (t == 3)
         {
-            l = f[first].high;
-            r = f[first + 1].high;
+            l = a.high;
+            r = b.high;
         }
         else if (t == 2)
         {
-            l = f[first].band;
-            r = f[first + 1].band;
+            l = a.band;
+            r = b.band;
         }
         else if (t == 0 || t == 1)
         {
-            l = f[first].low;
-            r = f[first + 1].low;
+            l = a.low;
+            r = b.low;
         }
     }
 
-    float shape(float v, int32_t& last)
+    float shape(float v, int32_t& last) const
     {
         float s = std::fabs(v) + 1.0f;
-        int32_t index = (int32_t)(635.0 * std::log10((double)s));
+        double logarithm = std::log10((double)s);
+        int32_t index = truncate(635.0 * logarithm);
         if (index > 127)
             index = 127;
         if (index < 0)
             index = 0;
         last = index;
-        float out = (float)(128 - curve[index]) * 0.0078125f;
-        return v < 0 ? -out : out;
+        int64_t difference = 128 - curve[index];
+        float result = (float)difference * 0.0078125f;
+        if (v < 0.0f)
+            result = -result;
+        return result;
     }
 
     void frame(float& l, float& r)
     {
-        const float halfPi = 1.5707964f;
-        float g = p[0], pan = p[1];
-        l = l * (4.0f * g * g * std::cos((1.0f - pan) * halfPi - halfPi));
-        r = r * (4.0f * g * g * std::cos(pan * halfPi - halfPi));
-        l = std::fmax(-1.0f, std::fmin(1.0f, l));
-        r = std::fmax(-1.0f, std::fmin(1.0f, r));
-        if (type(p[5]) != 0)
-            filterPair(0, type(p[5]), l, r);
+        l = l * gainL;
+        r = r * gainR;
+        // Above 1 becomes 1, below -1 becomes -1; NaN becomes 0.
+        if (l > 1.0f)
+            l = 1.0f;
+        else if (l < -1.0f)
+            l = -1.0f;
+        else if (l != l)
+            l = 0.0f;
+        if (r > 1.0f)
+            r = 1.0f;
+        else if (r < -1.0f)
+            r = -1.0f;
+        else if (r != r)
+            r = 0.0f;
+        if (preType != 0)
+            filterPair(f[0], f[1], preType, l, r);
         if (p[3] == 1.0f)
         {
-            if ((double)std::fabs(l) <= 1e-18 && (double)std::fabs(r) <= 1e-18)
+            float outL = 0.0f, outR = 0.0f;
+            bool silent = (double)std::fabs(l) <= 1e-18 && (double)std::fabs(r) <= 1e-18;
+            if (!silent)
             {
-                l = 0.0f;
-                r = 0.0f;
+                outL = shape(l, lastL);
+                outR = shape(r, lastR);
             }
-            else
-            {
-                l = shape(l, lastL);
-                r = shape(r, lastR);
-            }
+            l = outL;
+            r = outR;
         }
-        if (type(p[7]) != 0)
-            filterPair(2, type(p[7]), l, r);
+        if (postType != 0)
+            filterPair(f[2], f[3], postType, l, r);
         l = l * p[2];
         r = r * p[2];
     }
 
+    // In place is allowed: each frame's inputs are read before its outputs are written.
     void block(const float* inL, const float* inR, float* outL, float* outR, int frames)
     {
         float dry = 1.0f - p[4];
@@ -172,10 +325,15 @@ struct Chain
         {
             float l = inL[i], r = inR[i];
             frame(l, r);
-            if (p[4] != 1.0f)
+            float w = p[4];
+            if (w != 1.0f)
             {
-                l = l * p[4] + inL[i] * dry;
-                r = r * p[4] + inR[i] * dry;
+                float wetL = l * w;
+                float dryL = inL[i] * dry;
+                l = wetL + dryL;
+                float wetR = r * w;
+                float dryR = inR[i] * dry;
+                r = wetR + dryR;
             }
             outL[i] = l;
             outR[i] = r;

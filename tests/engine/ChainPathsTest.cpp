@@ -1,0 +1,222 @@
+// The engine's block code takes different routes by setting (four frames at a
+// time without filters, left and right side by side with one filter pair, both
+// pairs pipelined): each against the literal model, including the last curve
+// indices and the filters' rare exact paths.
+#include "engine/ShaperIndex.h"
+#include "engine/Vivuzudid.h"
+#include "tests/engine/ReferenceChain.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+uint32_t bits(float f)
+{
+    return std::bit_cast<uint32_t>(f);
+}
+
+// Filter-type values: off, low, band, high, and 4 (runs, output not selected).
+constexpr float kOff = 0.0f, kLow = 1.0f / 3.0f, kBand = 2.0f / 3.0f, kHigh = 1.0f, kUnselected = 7.0f / 6.0f;
+
+struct Route
+{
+    const char* name;
+    float pre, post;
+};
+
+void PrintTo(const Route& r, std::ostream* os)
+{
+    *os << r.name;
+}
+
+class EngineAndModel
+{
+public:
+    Vivuzudid engine{nullptr};
+    reference::Chain model;
+
+    void set(VstInt32 index, float v)
+    {
+        engine.setParameter(index, v);
+        model.set(index, v);
+    }
+
+    void setPoint(int i, int64_t v)
+    {
+        engine.setParameter(kCurvePointSelect, static_cast<float>(i));
+        engine.setParameter(kCurvePointValue, static_cast<float>(v));
+        model.curve[i] = v;
+    }
+
+    // One block through both (in place for the engine); every output bit and
+    // the last curve indices must agree.
+    void compare(const std::vector<float>& left, const std::vector<float>& right)
+    {
+        const int frames = static_cast<int>(left.size());
+        std::vector<float> l = left, r = right, expL(left.size()), expR(right.size());
+        model.block(left.data(), right.data(), expL.data(), expR.data(), frames);
+        float* io[2] = {l.data(), r.data()};
+        engine.processReplacing(io, io, frames);
+        for (int i = 0; i < frames; ++i)
+        {
+            ASSERT_EQ(bits(expL[i]), bits(l[i])) << "left frame " << i << " of " << frames;
+            ASSERT_EQ(bits(expR[i]), bits(r[i])) << "right frame " << i << " of " << frames;
+        }
+        ASSERT_EQ(engine.getLastCurveIndex(0), model.lastL) << frames << " frames";
+        ASSERT_EQ(engine.getLastCurveIndex(1), model.lastR) << frames << " frames";
+    }
+};
+
+const Route kRoutes[] = {
+    {"no_filters", kOff, kOff},          {"pre_low", kLow, kOff},         {"post_band", kOff, kBand},
+    {"pre_band_post_high", kBand, kHigh}, {"pre_high_post_low", kHigh, kLow}, {"pre_unselected_post_band", kUnselected, kBand},
+};
+
+class Routes : public ::testing::TestWithParam<Route>
+{
+};
+
+TEST_P(Routes, RandomBlocksMatchTheModelWithAndWithoutShaper)
+{
+    EngineAndModel e;
+    std::mt19937 rng(7);
+    auto uniform = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
+    e.set(kPreFilterType, GetParam().pre);
+    e.set(kPostFilterType, GetParam().post);
+    for (int round = 0; round < 40; ++round)
+    {
+        e.set(kShaperSw, round % 4 == 3 ? 0.5f : 1.0f);
+        e.set(kWetDry, round % 3 == 2 ? uniform(0.0f, 1.0f) : 1.0f);
+        e.set(kPreCutoff, uniform(0.0f, 1.0f));
+        e.set(kPostCutoff, uniform(0.0f, 1.0f));
+        e.set(kPreGain, uniform(0.2f, 1.0f));
+        e.setPoint(static_cast<int>(rng() % 128), static_cast<int64_t>(rng() % 128));
+        const int frames = 1 + static_cast<int>(rng() % 37);
+        std::vector<float> l(frames), r(frames);
+        for (int i = 0; i < frames; ++i)
+        {
+            l[i] = uniform(-1.2f, 1.2f);
+            r[i] = uniform(-1.2f, 1.2f);
+        }
+        // Some blocks end in silence, some are silent throughout: the last
+        // indices must stay those of the latest frame that was not.
+        const int quiet = round % 5 == 0 ? frames : (round % 5 == 1 ? static_cast<int>(rng() % (frames + 1)) : 0);
+        for (int i = frames - quiet; i < frames; ++i)
+            l[i] = r[i] = (i % 2) ? 1e-19f : -0.0f;
+        e.compare(l, r);
+    }
+}
+
+TEST_P(Routes, DecayIntoSilenceTakesTheNudgeExactly)
+{
+    // After a burst the band state decays below 2^-35, where the nudge changes it.
+    EngineAndModel e;
+    e.set(kPreFilterType, GetParam().pre);
+    e.set(kPostFilterType, GetParam().post);
+    e.set(kPreCutoff, 0.9f);
+    e.set(kPostCutoff, 0.8f);
+    std::vector<float> l(64), r(64);
+    for (int i = 0; i < 64; ++i)
+    {
+        l[i] = std::sin(0.3f * static_cast<float>(i));
+        r[i] = std::cos(0.7f * static_cast<float>(i));
+    }
+    e.compare(l, r);
+    const std::vector<float> zeros(4096, 0.0f);
+    for (int block = 0; block < 8; ++block)
+        e.compare(zeros, zeros);
+}
+
+TEST_P(Routes, LoudCurveDrivesTheBandStateIntoItsLimit)
+{
+    // Points beyond the drawn range (from a chunk) give shaper outputs above 1.
+    EngineAndModel e;
+    e.set(kPreFilterType, GetParam().pre);
+    e.set(kPostFilterType, GetParam().post);
+    e.set(kPreCutoff, 0.2f);
+    e.set(kPostCutoff, 0.1f);
+    e.set(kPreGain, 1.0f);
+    for (int i = 0; i < 128; ++i)
+        e.setPoint(i, -1000 - i);
+    std::vector<float> l(1000), r(1000);
+    for (int i = 0; i < 1000; ++i)
+    {
+        l[i] = (i / 50) % 2 ? 0.9f : -0.9f;
+        r[i] = (i / 23) % 2 ? 0.8f : -0.7f;
+    }
+    e.compare(l, r);
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySetting, Routes, ::testing::ValuesIn(kRoutes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every float s = |v| + 1 from 1 to 2, both signs, through the shaper on each
+// route: four frames at once, side by side, and pipelined (unselected filters
+// pass the shaper's input and output through unchanged).
+class ShaperRoutes : public ::testing::TestWithParam<Route>
+{
+};
+
+TEST_P(ShaperRoutes, EveryShaperArgumentGivesTheFormulasCurvePoint)
+{
+    Vivuzudid engine(nullptr);
+    engine.setParameter(kPreGain, 0.5f);
+    engine.setParameter(kPrePan, 0.0f); // left factor exactly 1
+    engine.setParameter(kPostGain, 1.0f);
+    engine.setParameter(kPreFilterType, GetParam().pre);
+    engine.setParameter(kPostFilterType, GetParam().post);
+    constexpr int kBlock = 4096;
+    std::vector<float> l(kBlock), r(kBlock, 0.0f), expected(kBlock);
+    const uint32_t first = bits(1.0f), last = bits(2.0f);
+    uint32_t mismatches = 0;
+    for (uint32_t u = first; u < last;)
+    {
+        int n = 0;
+        for (; n + 2 <= kBlock && u < last; ++u)
+        {
+            const float s = std::bit_cast<float>(u);
+            for (const float v : {s - 1.0f, -(s - 1.0f)})
+            {
+                l[n] = v;
+                r[n] = 0.0f;
+                const int32_t index = ShaperIndex::indexOf(std::fabs(v) + 1.0f);
+                const float out = static_cast<float>(index) * 0.0078125f; // initial curve: 128 - point = index
+                expected[n] = (static_cast<double>(std::fabs(v)) <= 1e-18) ? 0.0f : (v < 0.0f ? -out : out);
+                ++n;
+            }
+        }
+        float* io[2] = {l.data(), r.data()};
+        engine.processReplacing(io, io, n);
+        for (int i = 0; i < n; ++i)
+            mismatches += bits(l[i]) != bits(expected[i]) ? 1u : 0u;
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+TEST_P(ShaperRoutes, ExtremeInputsMapLikeTheModel)
+{
+    EngineAndModel e;
+    e.set(kPreFilterType, GetParam().pre);
+    e.set(kPostFilterType, GetParam().post);
+    e.set(kPrePan, 0.0f);
+    e.setPoint(0, 100); // index 0 gives 28/128, so its sign shows
+    const float nan = std::nanf(""), payload = std::bit_cast<float>(0xFF812345u);
+    e.compare({nan, INFINITY, -INFINITY, 3.0f, -2.0f, 1.0f, -1.0f, 1e-18f, -1e-18f, 1e-30f, -0.0f, 0.0f, FLT_MAX, -FLT_MAX,
+               -nan, payload, nan, -0.0f, 1e-19f},
+              {0.0f, 0.0f, 0.5f, 1e-20f, -0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1e-19f, 0.0f, 0.0f, 0.5f, -0.7f,
+               payload, 0.9f, -0.9f});
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryShaperRoute, ShaperRoutes,
+                         ::testing::Values(Route{"four_frames_at_once", kOff, kOff},
+                                           Route{"side_by_side", kOff, kUnselected},
+                                           Route{"pipelined", kUnselected, kUnselected}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

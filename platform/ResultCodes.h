@@ -8,13 +8,8 @@
 // Any failure without a code of its own.
 constexpr OSStatus kUnknownFailure = -32767;
 
-// File Manager results of the file layer (platform/Files.h).
+// File Manager results of the file layer (platform/Files.h) that the
+// platform headers do not declare.
 constexpr OSStatus dskFulErr = -34;
-constexpr OSStatus ioErr = -36;
-constexpr OSStatus bdNamErr = -37;
 constexpr OSStatus fBsyErr = -47;
-constexpr OSStatus dupFNErr = -48;
-constexpr OSStatus permErr = -54;
-constexpr OSStatus dirNFErr = -120;
 constexpr OSStatus errFSNotAFile = -1302;
-constexpr OSStatus errFSNoMoreItems = -1417;

@@ -612,3 +612,68 @@ TEST(ComponentOpen, AnExistingMappingFileIsNeverReplaced)
 }
 
 } // namespace
+
+namespace
+{
+
+struct HostRow
+{
+    const char* identifier;
+    const char* version; // null: none; "#" + digits: an integer
+    const char* expected;
+};
+
+class HostIdentification : public ::testing::TestWithParam<HostRow>
+{
+};
+
+TEST_P(HostIdentification, FollowsTheMainBundle)
+{
+    const HostRow& row = GetParam();
+    recordingEffect().reset();
+    Bundle bundle = makeRecordingBundle();
+    static int counter = 0;
+    const std::filesystem::path app = scratch() / ("Host" + std::to_string(++counter) + ".app");
+    std::filesystem::create_directories(app / "Contents" / "x86_64-linux");
+    std::filesystem::copy_file(DC_HOST_PROBE, app / "Contents" / "x86_64-linux" / "probe");
+    std::filesystem::permissions(app / "Contents" / "x86_64-linux" / "probe", std::filesystem::perms::owner_all);
+    std::string info = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                       "<key>CFBundleExecutable</key><string>probe</string>";
+    if (row.identifier)
+        info += std::string("<key>CFBundleIdentifier</key><string>") + row.identifier + "</string>";
+    if (row.version && row.version[0] == '#')
+        info += std::string("<key>CFBundleShortVersionString</key><integer>") + (row.version + 1) + "</integer>";
+    else if (row.version)
+        info += std::string("<key>CFBundleShortVersionString</key><string>") + row.version + "</string>";
+    std::ofstream(app / "Contents" / "Info.plist") << info << "</dict></plist>\n";
+
+    const std::string command = (app / "Contents" / "x86_64-linux" / "probe").string() + " " + bundle.path.string() + " " +
+                                recordingEffectPath().string() + " " + std::to_string(bundle.subtype);
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[128] = {};
+    const bool read = std::fgets(line, sizeof(line), pipe) != nullptr;
+    EXPECT_EQ(pclose(pipe), 0);
+    ASSERT_TRUE(read);
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    EXPECT_EQ(text, row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, HostIdentification,
+                         ::testing::Values(HostRow{"com.apple.logic.pro", "8.0.1", "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", "8.0.0", "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", "8.1", "3 logic"},
+                                           HostRow{"com.apple.logic.pro", "10.0", "3 logic"},
+                                           HostRow{"com.apple.logic.pro", "7.2", "1 Twinfold"},
+                                           HostRow{"com.apple.logic.express", "7.9.9", "1 Twinfold"},
+                                           HostRow{"com.apple.logic.express", "8.0.2", "3 logic"},
+                                           HostRow{"com.apple.garageband", "4.1.9", "2 Twinfold"},
+                                           HostRow{"com.apple.garageband", "4.2", "0 Twinfold"},
+                                           HostRow{"com.apple.Logic.pro", "8.1", "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", nullptr, "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", "#9", "0 Twinfold"},
+                                           HostRow{nullptr, "8.1", "0 Twinfold"}));
+
+} // namespace

@@ -122,7 +122,8 @@ TEST(Realtime, RenderCyclesDoNotAllocate)
 
     // The counter sees allocations made anywhere in the process.
     counting = true;
-    delete new int(1);
+    int* volatile probe = new int(1);
+    delete probe;
     counting = false;
     ASSERT_EQ(allocations.exchange(0), 2);
 

@@ -677,3 +677,89 @@ INSTANTIATE_TEST_SUITE_P(All, HostIdentification,
                                            HostRow{nullptr, "8.1", "0 Twinfold"}));
 
 } // namespace
+
+namespace
+{
+
+TEST_F(Lifecycle, TheEffectSeesTheAdaptersHostAnswers)
+{
+    RecordingEffectControl& e = effect();
+    auto ask = [&](VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr) {
+        return e.master(e.effect, opcode, index, value, ptr, 0.0f);
+    };
+    char text[256] = {};
+    EXPECT_EQ(ask(audioMasterGetVendorString, 0, 0, text), 1);
+    EXPECT_STREQ(text, "Velmora Development");
+    EXPECT_EQ(ask(audioMasterGetProductString, 0, 0, text), 1);
+    EXPECT_STREQ(text, "Twinfold"); // not running inside Logic
+    EXPECT_EQ(ask(audioMasterGetVendorVersion), 0x10000);
+    for (const char* yes : {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "reportConnectionChanges", "sizeWindow", "supplyIdle"})
+        EXPECT_EQ(ask(audioMasterCanDo, 0, 0, const_cast<char*>(yes)), 1) << yes;
+    for (const char* no : {"SizeWindow", "receiveVstEvents", "sizeWindow ", ""})
+        EXPECT_EQ(ask(audioMasterCanDo, 0, 0, const_cast<char*>(no)), 0) << no;
+    EXPECT_EQ(ask(audioMasterPinConnected, 5, 1), 0);
+    EXPECT_EQ(ask(audioMasterGetSampleRate), 44100);
+    EXPECT_EQ(ask(audioMasterGetBlockSize), 4096);
+    // No view: resizing answers 1 and does nothing; a display update posts nothing.
+    EXPECT_EQ(ask(audioMasterSizeWindow, 300, 200), 1);
+    EXPECT_EQ(ask(audioMasterUpdateDisplay), 1);
+}
+
+TEST(DitherCrunchMapping, FirstOpenWritesEveryParameterAndReadsItBack)
+{
+    Bundle bundle = makeBundle();
+    ASSERT_FALSE(std::filesystem::exists(bundle.resources() / "TWParameters.txt"));
+    AudioUnit unit = open(bundle);
+    ASSERT_NE(unit, nullptr);
+    std::ifstream file(bundle.resources() / "TWParameters.txt", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "vst param #\tname\tmin\tmax\tdisplay\tunit\tdefault\r"
+                    "0\tPreGain\t-50\t50\t=\tamt\t0\r"
+                    "1\tPrePan\t-50\t50\t=\tamt\t0\r"
+                    "2\tPostGain\t-50\t50\t=\tamt\t0\r"
+                    "3\tShaperSw\t0\t1\t=\t-\t1\r"
+                    "4\tWet Dry\t0\t100\t=\t% \t100\r"
+                    "5\tPre FlTy\t0\t1\t=\t-\t0\r"
+                    "6\tPre Cut\t0\t1\t=\t-\t0.5\r"
+                    "7\tPostFlTy\t0\t1\t=\t-\t0\r"
+                    "8\tPost Cut\t0\t1\t=\t-\t0.5\r");
+    AudioUnitParameterID ids[16]{};
+    UInt32 size = sizeof(ids);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size), noErr);
+    ASSERT_EQ(size, 9u * 4u);
+    for (UInt32 i = 0; i < 9; ++i)
+        EXPECT_EQ(ids[i], i);
+    // The probing put every value back.
+    AudioUnitParameterValue value = 0;
+    ASSERT_EQ(AudioUnitGetParameter(unit, 6, kAudioUnitScope_Global, 0, &value), noErr);
+    EXPECT_EQ(value, 0.5f);
+    ASSERT_EQ(AudioUnitGetParameter(unit, 4, kAudioUnitScope_Global, 0, &value), noErr);
+    EXPECT_EQ(value, 100.0f);
+    AudioUnitParameterInfo info{};
+    size = sizeof(info);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 9, &info, &size),
+              kAudioUnitErr_InvalidElement);
+    CFArrayRef strings = nullptr;
+    size = sizeof(strings);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &strings, &size),
+              kAudioUnitErr_InvalidParameter);
+    CloseComponent(unit);
+}
+
+TEST(DitherCrunchMapping, ValueStringsOfAnIndexedParameterAreRetainedForTheCaller)
+{
+    Bundle bundle = makeBundle(BundleOptions{{}, {}, {{"TWParameters.txt", "h\r5\tPre FlTy\t0\t3\toff|LP|BP|HP\t-\t0\r"}}});
+    AudioUnit unit = open(bundle);
+    ASSERT_NE(unit, nullptr);
+    CFArrayRef strings = nullptr;
+    UInt32 size = sizeof(strings);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &strings, &size), noErr);
+    ASSERT_NE(strings, nullptr);
+    EXPECT_EQ(CFArrayGetCount(strings), 4);
+    const CFIndex retained = CFGetRetainCount(strings);
+    CloseComponent(unit);
+    EXPECT_EQ(CFGetRetainCount(strings), retained - 1); // the caller's reference outlives the unit
+    CFRelease(strings);
+}
+
+} // namespace

@@ -763,3 +763,55 @@ TEST(DitherCrunchMapping, ValueStringsOfAnIndexedParameterAreRetainedForTheCalle
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(Lifecycle, AHostKeepingTheDefaultsNeverSendsRateOrBlockSize)
+{
+    Float64 rate = 44100.0;
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate, sizeof(rate)), noErr);
+    UInt32 frames = 4096;
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames, 4), noErr);
+    ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+    ASSERT_EQ(render(0), noErr);
+    EXPECT_EQ(effect().count(effSetSampleRate), 0);
+    EXPECT_EQ(effect().count(effSetBlockSize), 0);
+}
+
+TEST_F(Notifications, ConnectionsAndCallbacksReplaceEachOther)
+{
+    Heard own;
+    for (AudioUnitPropertyID id : {kAudioUnitProperty_MakeConnection, kAudioUnitProperty_SetRenderCallback})
+        ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &onProperty, &own), noErr);
+    Bundle sourceBundle = makeBundle();
+    AudioUnit source = open(sourceBundle);
+    ASSERT_NE(source, nullptr);
+    Signal signal{noise(2, 64, 1)};
+    setInputCallback(unit, &feedSignal, &signal);
+    UInt32 size = 0;
+    Boolean writable = false;
+    ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0, &size, &writable), noErr);
+    EXPECT_TRUE(writable);
+
+    AudioUnitConnection connection{source, 0, 0};
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &connection, sizeof(connection)),
+              noErr);
+    for (AudioUnitPropertyID id : {kAudioUnitProperty_SampleRate, kAudioUnitProperty_StreamFormat})
+    {
+        ASSERT_EQ(AudioUnitGetPropertyInfo(unit, id, kAudioUnitScope_Input, 0, &size, &writable), noErr);
+        EXPECT_FALSE(writable);
+    }
+    EXPECT_EQ(render(0), noErr); // pulls from the source unit
+
+    AURenderCallbackStruct callback{&feedSignal, &signal};
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &callback, sizeof(callback)), noErr);
+    // Callback set; connection made (the callback dropped); callback set again (the connection dropped first).
+    EXPECT_EQ(own.events, (std::vector<std::string>{"component-listener 23/1/0", "component-listener 1/1/0", "component-listener 23/1/0",
+                                                    "component-listener 1/1/0", "component-listener 23/1/0"}));
+    ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &size, &writable), noErr);
+    EXPECT_TRUE(writable);
+    CloseComponent(source);
+}
+
+} // namespace

@@ -1,9 +1,7 @@
-// Stand-in for the platform library's FSRef conversions, built only while
-// the platform library is not part of the build: a ref holds a magic word
-// and the index of its path in a table of interned paths.
-#include "platform/FSRefSupport.h"
-
-#include "platform/ResultCodes.h"
+// Stand-in for the platform library's FSRef conversions, used by the file
+// layer only while the platform library does not implement them yet: a ref
+// holds a magic word and the index of its path in a table of interned paths.
+#include "platform/FSRefStandIn.h"
 
 #include <cstring>
 #include <filesystem>
@@ -34,7 +32,7 @@ PathTable& table()
 
 } // namespace
 
-extern "C" int32_t FSPathMakeRef(const uint8_t* path, FSRef* ref, unsigned char* isDirectory)
+OSStatus Files::standIn::pathMakeRef(const uint8_t* path, FSRef* ref, Boolean* isDirectory)
 {
     if (!path || !ref)
         return paramErr;
@@ -76,7 +74,7 @@ extern "C" int32_t FSPathMakeRef(const uint8_t* path, FSRef* ref, unsigned char*
     return noErr;
 }
 
-extern "C" int32_t FSRefMakePath(const FSRef* ref, uint8_t* path, uint32_t maxSize)
+OSStatus Files::standIn::refMakePath(const FSRef* ref, uint8_t* path, uint32_t maxSize)
 {
     if (!ref || !path)
         return paramErr;
@@ -89,7 +87,7 @@ extern "C" int32_t FSRefMakePath(const FSRef* ref, uint8_t* path, uint32_t maxSi
         return paramErr;
     const std::string& p = t.paths[index];
     if (p.size() + 1 > maxSize)
-        return -2110; // buffer too small
+        return pathTooLongErr;
     std::memcpy(path, p.c_str(), p.size() + 1);
     return noErr;
 }

@@ -10,6 +10,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -126,4 +127,31 @@ CFPropertyListRef createPropertyListFromBytes(const uint8_t* bytes, size_t lengt
         throw TwinfoldException(message);
     }
     throw TwinfoldException("Could not create property list from XML data");
+}
+
+std::string macRomanString(CFStringRef text, size_t maxLength)
+{
+    const CFIndex length = CFStringGetLength(text);
+    std::vector<char> whole(static_cast<size_t>(length) + 1);
+    std::string out;
+    if (CFStringGetCString(text, whole.data(), static_cast<CFIndex>(whole.size()), kCFStringEncodingMacRoman))
+        out = whole.data();
+    else
+    {
+        for (CFIndex i = 0; i < length && out.size() < maxLength; ++i)
+        {
+            UniChar c = 0;
+            CFStringGetCharacters(text, CFRangeMake(i, 1), &c);
+            CFHolder<CFStringRef> one(CFStringCreateWithCharacters(kCFAllocatorDefault, &c, 1));
+            char converted[8] = {};
+            if (one && CFStringGetCString(one.get(), converted, sizeof(converted), kCFStringEncodingMacRoman) &&
+                converted[0] != '\0')
+                out += converted[0];
+            else
+                out += '?';
+        }
+    }
+    if (out.size() > maxLength)
+        out.resize(maxLength);
+    return out;
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Document keys.
 #define kAUPresetVersionKey "version"
@@ -50,3 +51,7 @@ void descendOrCreateFolder(const FSRef& folder, size_t length, const char* name,
 // Throws TwinfoldException "Could not create property list from XML data (%s)"
 // with the parser's text, or without it when the parser gives none.
 CFPropertyListRef createPropertyListFromBytes(const uint8_t* bytes, size_t length); // [UI thread]
+
+// At most `maxLength` characters of `text` in Mac Roman; a character without
+// a Mac Roman form becomes "?".
+std::string macRomanString(CFStringRef text, size_t maxLength); // [any thread]

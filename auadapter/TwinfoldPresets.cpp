@@ -15,41 +15,7 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
-namespace
-{
-
-// At most 24 characters of `name` in Mac Roman; a character without a Mac
-// Roman form becomes "?".
-std::string macRomanProgramName(CFStringRef name)
-{
-    const CFIndex length = CFStringGetLength(name);
-    std::vector<char> whole(static_cast<size_t>(length) + 1);
-    std::string text;
-    if (CFStringGetCString(name, whole.data(), static_cast<CFIndex>(whole.size()), kCFStringEncodingMacRoman))
-        text = whole.data();
-    else
-    {
-        for (CFIndex i = 0; i < length && text.size() < kFxNameMaxLength; ++i)
-        {
-            UniChar c = 0;
-            CFStringGetCharacters(name, CFRangeMake(i, 1), &c);
-            CFHolder<CFStringRef> one(CFStringCreateWithCharacters(kCFAllocatorDefault, &c, 1));
-            char converted[8] = {};
-            if (one && CFStringGetCString(one.get(), converted, sizeof(converted), kCFStringEncodingMacRoman) &&
-                converted[0] != '\0')
-                text += converted[0];
-            else
-                text += '?';
-        }
-    }
-    if (text.size() > kFxNameMaxLength)
-        text.resize(kFxNameMaxLength);
-    return text;
-}
-
-} // namespace
 
 bool TwinfoldComponent::updateCurrentAUPreset()
 {
@@ -72,7 +38,7 @@ bool TwinfoldComponent::updateCurrentAUPreset()
 
 void TwinfoldComponent::updateCurrentVSTProgramName(CFStringRef name)
 {
-    const std::string text = macRomanProgramName(name);
+    const std::string text = macRomanString(name, kFxNameMaxLength);
     plugIn->setCurrentProgramName(text.c_str());
 }
 

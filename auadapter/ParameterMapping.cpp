@@ -156,7 +156,7 @@ void parseParameterMapping(const uint8_t* data, size_t length, ParameterTables& 
             throw TwinfoldException("Too many mapped parameters");
 
         AudioUnitParameterInfo record{};
-        std::strncpy(record.name, line.name, sizeof(record.name) - 1);
+        std::memcpy(record.name, line.name, strnlen(line.name, sizeof(record.name) - 1));
         const bool hasUnitName = line.unit[0] != '\0' && std::strcmp(line.unit, "-") != 0;
         record.clumpID = 0;
         record.minValue = line.minValue;

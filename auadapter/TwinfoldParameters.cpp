@@ -6,6 +6,8 @@
 #include "auadapter/TwinfoldComponent.h"
 #include "auadapter/VSTPlugIn.h"
 
+#include <AppKit/NSView.h>
+
 namespace
 {
 

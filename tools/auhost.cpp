@@ -1,0 +1,348 @@
+// auhost: a command-line AudioUnit host written against the published
+// Component Manager and AudioUnit calls only. Lists a component's
+// registration, buses, formats and parameters; renders audio files through it.
+#include "tools/AUSession.h"
+#include "tools/CommandLine.h"
+#include "tools/ProgressBar.h"
+#include "tools/SoundFile.h"
+#include "tools/TestSignal.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr int kFailure = 1;
+constexpr int kBadUsage = 2;
+
+struct AUSetting
+{
+    std::string parameter;
+    float value = 0.0f;
+};
+
+struct AUCommandLine
+{
+    std::string command; // "help", "info" or "render"
+    std::string bundle;
+    std::string input, output, generate;
+    double seconds = 5.0;
+    int32_t channels = 2;
+    double sampleRate = 0.0; // 0: not given
+    int32_t blockSize = 512;
+    double tailSeconds = 0.0;
+    bool quiet = false;
+    std::vector<AUSetting> settings;
+    std::vector<ControlChange> controlChanges;
+};
+
+const char* usage()
+{
+    return "usage:\n"
+           "  auhost info BUNDLE\n"
+           "  auhost render BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
+           "                -o OUTPUT [--block N] [--set PARAM=VALUE]... [--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]...\n"
+           "                [--tail SECONDS] [--quiet]\n"
+           "\n"
+           "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
+           "PARAM is a parameter's ID or its name; VALUE is in the parameter's own units (see auhost info).\n"
+           "Audio files: .wav, .flac, .aif, .aiff (libsndfile), mono or stereo. The unit runs at the input's rate.\n";
+}
+
+double number(const std::string& text, const std::string& what)
+{
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value))
+        throw UsageError("bad " + what + ": \"" + text + "\" is not a number");
+    return value;
+}
+
+int32_t integer(const std::string& text, const std::string& what, long lowest, long highest)
+{
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno == ERANGE || value < lowest || value > highest)
+        throw UsageError("bad " + what + ": \"" + text + "\" (expected a whole number from " + std::to_string(lowest) + " to " +
+                         std::to_string(highest) + ")");
+    return static_cast<int32_t>(value);
+}
+
+AUCommandLine parse(const std::vector<std::string>& arguments)
+{
+    AUCommandLine line;
+    line.command = "help";
+    if (arguments.empty() || arguments[0] == "help" || arguments[0] == "--help" || arguments[0] == "-h")
+        return line;
+    line.command = arguments[0];
+    if (line.command != "info" && line.command != "render")
+        throw UsageError("unknown command \"" + line.command + "\" (expected info or render)");
+    auto valueOf = [&](size_t& i) -> const std::string& {
+        if (i + 1 >= arguments.size())
+            throw UsageError("option " + arguments[i] + " needs a value");
+        return arguments[++i];
+    };
+    bool secondsGiven = false;
+    for (size_t i = 1; i < arguments.size(); ++i)
+    {
+        const std::string& a = arguments[i];
+        if (a == "-i" || a == "--input")
+            line.input = valueOf(i);
+        else if (a == "-o" || a == "--output")
+            line.output = valueOf(i);
+        else if (a == "--generate")
+            line.generate = valueOf(i);
+        else if (a == "--seconds")
+        {
+            line.seconds = number(valueOf(i), "--seconds");
+            secondsGiven = true;
+        }
+        else if (a == "--channels")
+            line.channels = integer(valueOf(i), "--channels", 1, 2);
+        else if (a == "--rate")
+            line.sampleRate = number(valueOf(i), "--rate");
+        else if (a == "--block")
+            line.blockSize = integer(valueOf(i), "--block", 1, 1 << 16);
+        else if (a == "--tail")
+            line.tailSeconds = number(valueOf(i), "--tail");
+        else if (a == "--set")
+        {
+            const std::string& text = valueOf(i);
+            const size_t at = text.rfind('=');
+            if (at == std::string::npos || at == 0)
+                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=0.5 or \"Pre Cut=0.25\")");
+            line.settings.push_back({text.substr(0, at), static_cast<float>(number(text.substr(at + 1), "--set value"))});
+        }
+        else if (a == "--cc")
+            line.controlChanges.push_back(parseControlChange(valueOf(i)));
+        else if (a == "-q" || a == "--quiet")
+            line.quiet = true;
+        else if (!a.empty() && a[0] == '-')
+            throw UsageError("unknown option " + a);
+        else if (line.bundle.empty())
+            line.bundle = a;
+        else
+            throw UsageError("unexpected argument \"" + a + "\"");
+    }
+    if (line.bundle.empty())
+        throw UsageError("no component bundle given");
+    if (line.sampleRate != 0.0 && (line.sampleRate < 1000.0 || line.sampleRate > 768000.0))
+        throw UsageError("bad --rate: sample rates run from 1000 to 768000 Hz");
+    if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
+        throw UsageError("bad --tail: from 0 to 3600 seconds");
+    if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
+        throw UsageError("bad --seconds: more than 0 and at most a day");
+    if (line.command == "render")
+    {
+        if (line.input.empty() == line.generate.empty())
+            throw UsageError("render needs either -i INPUT or --generate KIND");
+        if (!line.generate.empty() && line.generate != "sine" && line.generate != "noise" && line.generate != "sweep")
+            throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
+        if (!line.input.empty() && (line.sampleRate != 0.0 || secondsGiven))
+            throw UsageError("--rate and --seconds apply to generated signals; an input file has its own");
+        if (line.output.empty())
+            throw UsageError("render needs -o OUTPUT");
+    }
+    else if (!line.output.empty() || !line.input.empty() || !line.settings.empty())
+        throw UsageError("info takes no input, output or settings");
+    return line;
+}
+
+std::string unitText(const AudioUnitParameterInfo& info, const std::string& unitName)
+{
+    static const char* const kUnits[] = {"generic", "indexed", "boolean", "percent", "seconds", "sample frames", "phase",
+                                         "rate", "Hz", "cents", "relative semitones", "MIDI note", "MIDI controller",
+                                         "dB", "linear gain", "degrees", "equal-power crossfade", "mixer fader curve 1",
+                                         "pan", "meters", "absolute cents", "octaves", "BPM", "beats", "milliseconds",
+                                         "ratio", "custom"};
+    std::string text = info.unit < sizeof(kUnits) / sizeof(kUnits[0]) ? kUnits[info.unit] : "unit " + std::to_string(info.unit);
+    if (!unitName.empty())
+        text += " \"" + unitName + "\"";
+    return text;
+}
+
+std::string flagText(UInt32 flags)
+{
+    struct Name
+    {
+        UInt32 bit;
+        const char* text;
+    };
+    static const Name kNames[] = {{kAudioUnitParameterFlag_IsReadable, "readable"},
+                                  {kAudioUnitParameterFlag_IsWritable, "writable"},
+                                  {kAudioUnitParameterFlag_HasCFNameString, "cf-name"},
+                                  {kAudioUnitParameterFlag_ValuesHaveStrings, "value-strings"},
+                                  {kAudioUnitParameterFlag_IsGlobalMeta, "global-meta"},
+                                  {kAudioUnitParameterFlag_IsElementMeta, "element-meta"}};
+    char hex[16];
+    std::snprintf(hex, sizeof(hex), "0x%08X", flags);
+    std::string text = hex;
+    for (const Name& n : kNames)
+        if (flags & n.bit)
+            text += std::string(" ") + n.text;
+    return text;
+}
+
+void printFormat(const char* what, const AudioStreamBasicDescription& f)
+{
+    std::printf("  %-7s %u ch, %.0f Hz, '%s', flags 0x%X, %u bits, %u bytes/frame\n", what, f.mChannelsPerFrame, f.mSampleRate,
+                fourCharText(f.mFormatID).c_str(), f.mFormatFlags, f.mBitsPerChannel, f.mBytesPerFrame);
+}
+
+int info(const AUCommandLine& line)
+{
+    AUSession session(line.bundle);
+    const ComponentDescription& d = session.description();
+    std::printf("bundle:       %s\n", fs::absolute(line.bundle).c_str());
+    std::printf("name:         %s\n", session.name().c_str());
+    std::printf("registration: type %s, subtype %s, manufacturer %s\n", fourCharText(d.componentType).c_str(),
+                fourCharText(d.componentSubType).c_str(), fourCharText(d.componentManufacturer).c_str());
+    const long version = GetComponentVersion(session.unit());
+    std::printf("version:      %ld.%ld.%ld (0x%08lX)\n", (version >> 16) & 0xFFFF, (version >> 8) & 0xFF, version & 0xFF,
+                static_cast<unsigned long>(version));
+    const UInt32 inputs = session.elementCount(kAudioUnitScope_Input);
+    const UInt32 outputs = session.elementCount(kAudioUnitScope_Output);
+    std::printf("buses:        %u input, %u output\n", inputs, outputs);
+    for (UInt32 b = 0; b < inputs; ++b)
+        printFormat(("in " + std::to_string(b)).c_str(), session.streamFormat(kAudioUnitScope_Input, b));
+    for (UInt32 b = 0; b < outputs; ++b)
+        printFormat(("out " + std::to_string(b)).c_str(), session.streamFormat(kAudioUnitScope_Output, b));
+    AUChannelInfo channels[8]{};
+    UInt32 size = sizeof(channels);
+    if (AudioUnitGetProperty(session.unit(), kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, channels, &size) ==
+        noErr)
+    {
+        std::printf("channels:    ");
+        for (UInt32 i = 0; i < size / sizeof(AUChannelInfo); ++i)
+            std::printf(" %d in/%d out", channels[i].inChannels, channels[i].outChannels);
+        std::printf("\n");
+    }
+    std::printf("latency:      %.6f s\n", session.latency());
+    const std::vector<AUParameter> parameters = session.parameters();
+    std::printf("parameters:   %zu\n", parameters.size());
+    for (const AUParameter& p : parameters)
+    {
+        AudioUnitParameterValue value = 0.0f;
+        AudioUnitGetParameter(session.unit(), p.id, kAudioUnitScope_Global, 0, &value);
+        std::printf("  %3u  %-24s %s, %g to %g, default %g, now %g, flags %s\n", p.id, p.name.c_str(),
+                    unitText(p.info, p.unitName).c_str(), p.info.minValue, p.info.maxValue, p.info.defaultValue, value,
+                    flagText(p.info.flags).c_str());
+        if (!p.valueStrings.empty())
+        {
+            std::printf("       values:");
+            for (size_t i = 0; i < p.valueStrings.size(); ++i)
+                std::printf(" %zu=%s", i, p.valueStrings[i].c_str());
+            std::printf("\n");
+        }
+    }
+    return 0;
+}
+
+void printLevels(const char* what, const AudioBuffer& audio)
+{
+    std::printf("%-6s %d ch, %zu frames at %.0f Hz: peak %.2f dBFS, RMS %.2f dBFS\n", what, audio.channels, audio.frames(),
+                audio.sampleRate, toDecibels(audio.peak()), toDecibels(audio.rms()));
+}
+
+void showProgress(double fraction, void* bar)
+{
+    static_cast<ProgressBar*>(bar)->update(fraction);
+}
+
+int render(const AUCommandLine& line)
+{
+    if (!SoundFile::isWritableName(line.output))
+        throw SoundFileError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
+    const AudioBuffer input = line.input.empty()
+                                  ? generateSignal(line.generate, line.seconds, line.channels,
+                                                   line.sampleRate != 0.0 ? line.sampleRate : 48000.0)
+                                  : SoundFile::read(line.input);
+    if (input.channels != 1 && input.channels != 2)
+        throw AUError("the input has " + std::to_string(input.channels) + " channels; the unit takes mono or stereo");
+
+    AUSession session(line.bundle);
+    session.setFormat(input.sampleRate, static_cast<UInt32>(input.channels));
+    session.setMaximumFrames(static_cast<UInt32>(line.blockSize));
+    for (const AUSetting& setting : line.settings)
+        check(AudioUnitSetParameter(session.unit(), session.findParameter(setting.parameter), kAudioUnitScope_Global, 0,
+                                    setting.value, 0),
+              "setting " + setting.parameter);
+
+    AURenderJob job;
+    job.input = input.samples.data();
+    job.frames = input.frames();
+    job.inputChannels = static_cast<UInt32>(input.channels);
+    job.tailFrames = static_cast<size_t>(std::llround(line.tailSeconds * input.sampleRate));
+    job.blockSize = static_cast<UInt32>(line.blockSize);
+    std::vector<ControlChange> changes = line.controlChanges;
+    std::stable_sort(changes.begin(), changes.end(), [](const ControlChange& a, const ControlChange& b) { return a.seconds < b.seconds; });
+    for (const ControlChange& c : changes)
+        job.midi.push_back({static_cast<size_t>(std::llround(c.seconds * input.sampleRate)), static_cast<UInt8>(0xB0 | (c.channel - 1)),
+                            static_cast<UInt8>(c.controller), static_cast<UInt8>(c.value)});
+
+    ProgressBar bar(stderr, !line.quiet);
+    AudioBuffer output;
+    output.sampleRate = input.sampleRate;
+    output.channels = 2;
+    output.samples = renderThrough(session, job, &showProgress, &bar);
+    bar.finish();
+
+    // Written beside the output first, so a failed write leaves an existing file as it was.
+    const fs::path target(line.output);
+    const fs::path temporary = target.parent_path() / ("." + target.stem().string() + ".auhost-partial" + target.extension().string());
+    try
+    {
+        SoundFile::write(temporary, output);
+        fs::rename(temporary, target);
+    }
+    catch (...)
+    {
+        std::error_code ec;
+        fs::remove(temporary, ec);
+        throw;
+    }
+    printLevels("input", input);
+    printLevels("output", output);
+    std::printf("wrote  %s\n", line.output.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    AUCommandLine line;
+    try
+    {
+        line = parse(std::vector<std::string>(argv + 1, argv + argc));
+    }
+    catch (const UsageError& e)
+    {
+        std::fprintf(stderr, "auhost: %s\n\n%s", e.what(), usage());
+        return kBadUsage;
+    }
+    try
+    {
+        if (line.command == "help")
+        {
+            std::fputs(usage(), stdout);
+            return 0;
+        }
+        return line.command == "info" ? info(line) : render(line);
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "auhost: %s\n", e.what());
+        return kFailure;
+    }
+}

@@ -1,10 +1,10 @@
 // Result codes of the system services, with their published values.
 #pragma once
 
-#include <CoreServices/MacTypes.h>
-
 enum
 {
+    noErr = 0,
+
     // General and file system.
     paramErr = -50,
     unimpErr = -4,

@@ -51,7 +51,5 @@ typedef unsigned char* StringPtr;
 typedef const unsigned char* ConstStringPtr;
 typedef const unsigned char* ConstStr255Param;
 
-enum
-{
-    noErr = 0
-};
+// noErr and the other result codes (one enum, so they mix in expressions).
+#include <CoreServices/MacErrors.h>

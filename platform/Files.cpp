@@ -1,13 +1,5 @@
 #include "platform/Files.h"
 
-#if DC_FSREF_STAND_IN
-#include "platform/FSRefStandIn.h"
-#define DC_PATH_MAKE_REF Files::standIn::pathMakeRef
-#define DC_REF_MAKE_PATH Files::standIn::refMakePath
-#else
-#define DC_PATH_MAKE_REF FSPathMakeRef
-#define DC_REF_MAKE_PATH FSRefMakePath
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -194,7 +186,7 @@ size_t extensionStart(const std::u16string& name)
 OSStatus pathOf(const FSRef& item, fs::path& path)
 {
     uint8_t buffer[PATH_MAX + 1];
-    OSStatus status = DC_REF_MAKE_PATH(&item, buffer, sizeof(buffer));
+    OSStatus status = FSRefMakePath(&item, buffer, sizeof(buffer));
     if (status != noErr)
         return status;
     try
@@ -210,7 +202,7 @@ OSStatus pathOf(const FSRef& item, fs::path& path)
 
 OSStatus refOf(const fs::path& path, FSRef& out)
 {
-    return DC_PATH_MAKE_REF(reinterpret_cast<const uint8_t*>(path.c_str()), &out, nullptr);
+    return FSPathMakeRef(reinterpret_cast<const uint8_t*>(path.c_str()), &out, nullptr);
 }
 
 OSStatus makeRef(const FSRef& folder, const std::u16string& name, FSRef& out)

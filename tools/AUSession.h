@@ -8,15 +8,11 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreServices/CoreServices.h>
 
+#include "tools/AUHost.h"
+
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
-
-struct AUError : std::runtime_error
-{
-    using std::runtime_error::runtime_error;
-};
 
 // "Mac OS error -50 (paramErr)" style text for a result code.
 std::string describeStatus(OSStatus status);

@@ -1,5 +1,6 @@
 #include "tools/AUStateCommands.h"
 
+#include "tools/AUState.h"
 #include "tools/CommandLine.h"
 
 #include <atomic>
@@ -387,13 +388,6 @@ int convert(const StateCommandLine& line)
 bool isStateCommand(const std::string& command)
 {
     return command == "save" || command == "presets" || command == "convert";
-}
-
-const char* stateCommandsUsage()
-{
-    return "  auhost save BUNDLE -o NAME.aupreset [--state FILE] [--preset N] [--set PARAM=VALUE]...\n"
-           "  auhost presets BUNDLE\n"
-           "  auhost convert BUNDLE [--quiet]\n";
 }
 
 int runStateCommand(const std::vector<std::string>& arguments)

@@ -1,13 +1,14 @@
 // auhost: a command-line AudioUnit host written against the published
 // Component Manager and AudioUnit calls only. Lists a component's
 // registration, buses, formats and parameters; renders audio files through it.
-#include "tools/AUSession.h"
+#include "tools/AUHost.h"
 #include "tools/AUStateCommands.h"
 #include "tools/CommandLine.h"
 #include "tools/ProgressBar.h"
 #include "tools/SoundFile.h"
 #include "tools/TestSignal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -168,96 +169,6 @@ AUCommandLine parse(const std::vector<std::string>& arguments)
     return line;
 }
 
-std::string unitText(const AudioUnitParameterInfo& info, const std::string& unitName)
-{
-    static const char* const kUnits[] = {"generic", "indexed", "boolean", "percent", "seconds", "sample frames", "phase",
-                                         "rate", "Hz", "cents", "relative semitones", "MIDI note", "MIDI controller",
-                                         "dB", "linear gain", "degrees", "equal-power crossfade", "mixer fader curve 1",
-                                         "pan", "meters", "absolute cents", "octaves", "BPM", "beats", "milliseconds",
-                                         "ratio", "custom"};
-    std::string text = info.unit < sizeof(kUnits) / sizeof(kUnits[0]) ? kUnits[info.unit] : "unit " + std::to_string(info.unit);
-    if (!unitName.empty())
-        text += " \"" + unitName + "\"";
-    return text;
-}
-
-std::string flagText(UInt32 flags)
-{
-    struct Name
-    {
-        UInt32 bit;
-        const char* text;
-    };
-    static const Name kNames[] = {{kAudioUnitParameterFlag_IsReadable, "readable"},
-                                  {kAudioUnitParameterFlag_IsWritable, "writable"},
-                                  {kAudioUnitParameterFlag_HasCFNameString, "cf-name"},
-                                  {kAudioUnitParameterFlag_ValuesHaveStrings, "value-strings"},
-                                  {kAudioUnitParameterFlag_IsGlobalMeta, "global-meta"},
-                                  {kAudioUnitParameterFlag_IsElementMeta, "element-meta"}};
-    char hex[16];
-    std::snprintf(hex, sizeof(hex), "0x%08X", flags);
-    std::string text = hex;
-    for (const Name& n : kNames)
-        if (flags & n.bit)
-            text += std::string(" ") + n.text;
-    return text;
-}
-
-void printFormat(const char* what, const AudioStreamBasicDescription& f)
-{
-    std::printf("  %-7s %u ch, %.0f Hz, '%s', flags 0x%X, %u bits, %u bytes/frame\n", what, f.mChannelsPerFrame, f.mSampleRate,
-                fourCharText(f.mFormatID).c_str(), f.mFormatFlags, f.mBitsPerChannel, f.mBytesPerFrame);
-}
-
-int info(const AUCommandLine& line)
-{
-    AUSession session(line.bundle);
-    const ComponentDescription& d = session.description();
-    std::printf("bundle:       %s\n", fs::absolute(line.bundle).c_str());
-    std::printf("name:         %s\n", session.name().c_str());
-    std::printf("registration: type %s, subtype %s, manufacturer %s\n", fourCharText(d.componentType).c_str(),
-                fourCharText(d.componentSubType).c_str(), fourCharText(d.componentManufacturer).c_str());
-    const long version = GetComponentVersion(session.unit());
-    std::printf("version:      %ld.%ld.%ld (0x%08lX)\n", (version >> 16) & 0xFFFF, (version >> 8) & 0xFF, version & 0xFF,
-                static_cast<unsigned long>(version));
-    const UInt32 inputs = session.elementCount(kAudioUnitScope_Input);
-    const UInt32 outputs = session.elementCount(kAudioUnitScope_Output);
-    std::printf("buses:        %u input, %u output\n", inputs, outputs);
-    for (UInt32 b = 0; b < inputs; ++b)
-        printFormat(("in " + std::to_string(b)).c_str(), session.streamFormat(kAudioUnitScope_Input, b));
-    for (UInt32 b = 0; b < outputs; ++b)
-        printFormat(("out " + std::to_string(b)).c_str(), session.streamFormat(kAudioUnitScope_Output, b));
-    AUChannelInfo channels[8]{};
-    UInt32 size = sizeof(channels);
-    if (AudioUnitGetProperty(session.unit(), kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, channels, &size) ==
-        noErr)
-    {
-        std::printf("channels:    ");
-        for (UInt32 i = 0; i < size / sizeof(AUChannelInfo); ++i)
-            std::printf(" %d in/%d out", channels[i].inChannels, channels[i].outChannels);
-        std::printf("\n");
-    }
-    std::printf("latency:      %.6f s\n", session.latency());
-    const std::vector<AUParameter> parameters = session.parameters();
-    std::printf("parameters:   %zu\n", parameters.size());
-    for (const AUParameter& p : parameters)
-    {
-        AudioUnitParameterValue value = 0.0f;
-        AudioUnitGetParameter(session.unit(), p.id, kAudioUnitScope_Global, 0, &value);
-        std::printf("  %3u  %-24s %s, %g to %g, default %g, now %g, flags %s\n", p.id, p.name.c_str(),
-                    unitText(p.info, p.unitName).c_str(), p.info.minValue, p.info.maxValue, p.info.defaultValue, value,
-                    flagText(p.info.flags).c_str());
-        if (!p.valueStrings.empty())
-        {
-            std::printf("       values:");
-            for (size_t i = 0; i < p.valueStrings.size(); ++i)
-                std::printf(" %zu=%s", i, p.valueStrings[i].c_str());
-            std::printf("\n");
-        }
-    }
-    return 0;
-}
-
 void printLevels(const char* what, const AudioBuffer& audio)
 {
     std::printf("%-6s %d ch, %zu frames at %.0f Hz: peak %.2f dBFS, RMS %.2f dBFS\n", what, audio.channels, audio.frames(),
@@ -280,35 +191,29 @@ int render(const AUCommandLine& line)
     if (input.channels != 1 && input.channels != 2)
         throw AUError("the input has " + std::to_string(input.channels) + " channels; the unit takes mono or stereo");
 
-    AUSession session(line.bundle);
-    if (!line.state.empty())
-        restoreStateFile(session, line.state);
-    if (line.preset >= 0)
-        selectFactoryPreset(session, line.preset);
-    session.setFormat(input.sampleRate, static_cast<UInt32>(input.channels));
-    session.setMaximumFrames(static_cast<UInt32>(line.blockSize));
+    AURenderRequest request;
+    request.bundle = line.bundle;
+    request.sampleRate = input.sampleRate;
+    request.inputChannels = static_cast<uint32_t>(input.channels);
+    request.input = input.samples.data();
+    request.frames = input.frames();
+    request.tailFrames = static_cast<size_t>(std::llround(line.tailSeconds * input.sampleRate));
+    request.blockSize = static_cast<uint32_t>(line.blockSize);
+    request.state = line.state;
+    request.preset = line.preset;
     for (const AUSetting& setting : line.settings)
-        check(AudioUnitSetParameter(session.unit(), session.findParameter(setting.parameter), kAudioUnitScope_Global, 0,
-                                    setting.value, 0),
-              "setting " + setting.parameter);
-
-    AURenderJob job;
-    job.input = input.samples.data();
-    job.frames = input.frames();
-    job.inputChannels = static_cast<UInt32>(input.channels);
-    job.tailFrames = static_cast<size_t>(std::llround(line.tailSeconds * input.sampleRate));
-    job.blockSize = static_cast<UInt32>(line.blockSize);
+        request.settings.emplace_back(setting.parameter, setting.value);
     std::vector<ControlChange> changes = line.controlChanges;
     std::stable_sort(changes.begin(), changes.end(), [](const ControlChange& a, const ControlChange& b) { return a.seconds < b.seconds; });
     for (const ControlChange& c : changes)
-        job.midi.push_back({static_cast<size_t>(std::llround(c.seconds * input.sampleRate)), static_cast<UInt8>(0xB0 | (c.channel - 1)),
-                            static_cast<UInt8>(c.controller), static_cast<UInt8>(c.value)});
+        request.midi.push_back({static_cast<size_t>(std::llround(c.seconds * input.sampleRate)), static_cast<uint8_t>(0xB0 | (c.channel - 1)),
+                                static_cast<uint8_t>(c.controller), static_cast<uint8_t>(c.value)});
 
     ProgressBar bar(stderr, !line.quiet);
     AudioBuffer output;
     output.sampleRate = input.sampleRate;
     output.channels = 2;
-    output.samples = renderThrough(session, job, &showProgress, &bar);
+    output.samples = renderWithComponent(request, &showProgress, &bar);
     bar.finish();
 
     // Written beside the output first, so a failed write leaves an existing file as it was.
@@ -370,7 +275,12 @@ int main(int argc, char** argv)
             std::fputs(usage(), stdout);
             return 0;
         }
-        return line.command == "info" ? info(line) : render(line);
+        if (line.command == "info")
+        {
+            printComponentInfo(line.bundle);
+            return 0;
+        }
+        return render(line);
     }
     catch (const std::exception& e)
     {

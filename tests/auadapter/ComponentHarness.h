@@ -12,6 +12,8 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 shift || true
 FUZZERS=("$@")
-if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset); fi
+if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset fuzz_class_info fuzz_factory_presets); fi
 BUILD=${BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 
@@ -40,6 +40,8 @@ for fuzzer in "${FUZZERS[@]}"; do
   mkdir -p "$corpus"
   if [ "$fuzzer" = fuzz_set_chunk ] && command -v python3 >/dev/null; then seed_chunks "$corpus"; fi
   if [ "$fuzzer" = fuzz_load_preset ]; then cp -n fuzz/auadapter/corpus/* "$corpus/"; fi
+  if [ "$fuzzer" = fuzz_class_info ]; then cp -n fuzz/auadapter/corpus-class-info/* "$corpus/"; fi
+  if [ "$fuzzer" = fuzz_factory_presets ]; then cp -n fuzz/auadapter/corpus-factory-presets/* "$corpus/"; fi
   binary=$(find "$BUILD/fuzz" -type f -name "$fuzzer" | head -n 1)
   echo "== $fuzzer for ${SECONDS_EACH}s"
   log="$BUILD/artifacts/$fuzzer.log"

@@ -660,3 +660,21 @@ TEST_F(ExtensionEffectState, ClassInfoCarriesTheCurrentProgramNumber)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(PropertyListReader, BinaryListWithANulInsideAStringIsRefused)
+{
+    // Found by fuzz_class_info: libplist asserts on such strings.
+    const std::vector<uint8_t> seed = readBytes(DC_SOURCE_DIR "/fuzz/auadapter/corpus-class-info/string-with-nul.bin");
+    ASSERT_GT(seed.size(), 1u);
+    CFDataRef data = CFDataCreate(kCFAllocatorDefault, seed.data() + 1, static_cast<CFIndex>(seed.size() - 1));
+    CFStringRef error = nullptr;
+    EXPECT_EQ(CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data, kCFPropertyListImmutable, &error), nullptr);
+    EXPECT_EQ(stringValue(error), "string holds a NUL character");
+    CFRelease(error);
+    CFRelease(data);
+}
+
+} // namespace

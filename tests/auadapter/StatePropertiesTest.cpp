@@ -649,6 +649,37 @@ TEST_F(ExtensionEffectState, ElementNamesAreThePinLabelsRetainedForTheCaller)
     CFRelease(name);
 }
 
+TEST_F(ExtensionEffectState, AFailedClassInfoDoesNotSwitchPrograms)
+{
+    CFDictionaryRef good = classInfo(unit);
+    const PresetState before = presetOf(unit);
+    ASSERT_EQ(before.name, "Init");
+    CFMutableDictionaryRef withoutRecord = mutableCopy(good, {"vstdata"});
+    int32_t two = 2;
+    CFNumberRef number = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &two);
+    CFDictionarySetValue(withoutRecord, CFSTR("ProgramNumber"), number);
+    EXPECT_EQ(setClassInfo(unit, withoutRecord), kUnknownFailure);
+    EXPECT_EQ(presetOf(unit), before) << "still program 0";
+
+    CFMutableDictionaryRef damaged = mutableCopy(good);
+    CFDictionarySetValue(damaged, CFSTR("ProgramNumber"), number);
+    std::vector<uint8_t> record = dataBytes(good, "vstdata");
+    record.resize(40);
+    CFDataRef data = CFDataCreate(kCFAllocatorDefault, record.data(), static_cast<CFIndex>(record.size()));
+    CFDictionarySetValue(damaged, CFSTR("vstdata"), data);
+    EXPECT_EQ(setClassInfo(unit, damaged), kInvalidPropertyValue);
+    EXPECT_EQ(presetOf(unit), before) << "the program is selected again when the record fails";
+
+    CFMutableDictionaryRef fine = mutableCopy(good);
+    CFDictionarySetValue(fine, CFSTR("ProgramNumber"), number);
+    EXPECT_EQ(setClassInfo(unit, fine), noErr);
+    CFDictionaryRef now = classInfo(unit);
+    EXPECT_EQ(numberValue(now, "ProgramNumber"), 2);
+    for (CFTypeRef object : {CFTypeRef(now), CFTypeRef(fine), CFTypeRef(data), CFTypeRef(damaged), CFTypeRef(number),
+                             CFTypeRef(withoutRecord), CFTypeRef(good)})
+        CFRelease(object);
+}
+
 TEST_F(ExtensionEffectState, ClassInfoCarriesTheCurrentProgramNumber)
 {
     ASSERT_EQ(setPreset(unit, 1), noErr) << "factory preset Lead, made from program 1";

@@ -67,7 +67,7 @@ Bundle makeBundle(const BundleOptions& options)
     static int counter = 0;
     ++counter;
     Bundle bundle;
-    char subtype[5];
+    char subtype[8];
     std::snprintf(subtype, sizeof(subtype), "T%03d", counter % 1000);
     bundle.subtype = (static_cast<OSType>(subtype[0]) << 24) | (static_cast<OSType>(subtype[1]) << 16) |
                      (static_cast<OSType>(subtype[2]) << 8) | static_cast<OSType>(subtype[3]);

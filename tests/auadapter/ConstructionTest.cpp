@@ -98,7 +98,13 @@ protected:
 TEST_F(Construction, BrokenInfoDictionary)
 {
     writeInfo("<?xml version=\"1.0\"?><plist><dict><key>unfinished");
+    // Without a readable executable name the code is not found at all.
+    EXPECT_EQ(failure(), "Could not create bundle from URL");
+    // With the one library of a component bundle it is, and the dictionary is what fails.
+    const fs::path library = bundle / "Contents" / "x86_64-linux" / "Only.so";
+    std::ofstream(library) << "";
     EXPECT_EQ(failure(), "Could not get info dictionary for bundle");
+    fs::remove(library);
 }
 
 TEST_F(Construction, MissingConfiguration)

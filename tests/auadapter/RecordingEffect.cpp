@@ -18,6 +18,7 @@ VstIntPtr dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
     switch (opcode)
     {
     case effOpen:
+        control.master(&record, audioMasterGetProductString, 0, 0, control.product, 0.0f);
         if (control.wantsMidi)
             control.master(&record, audioMasterWantMidi, 0, 0, nullptr, 0.0f);
         return 0;
@@ -98,5 +99,6 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     record.initialDelay = control.initialDelay;
     record.flags = control.canReplacing ? effFlagsCanReplacing : 0;
     record.uniqueID = CCONST('R', 'e', 'c', 'E');
+    control.effect = &record;
     return &record;
 }

@@ -31,6 +31,8 @@ struct RecordingEffectControl
 
     // What happened.
     audioMasterCallback master = nullptr;
+    AEffect* effect = nullptr;
+    char product[64] = {};
     std::vector<Call> calls;
     std::vector<Midi> midi;
     int processCalls = 0;

@@ -33,8 +33,11 @@ struct AUMidiEvent
 class AUStreamRenderer
 {
 public:
+    // `state`, when not empty, is an .aupreset restored as the unit's state
+    // first; `preset`, when 0 or more, a factory preset selected after it.
     AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
-                     const std::vector<std::pair<std::string, float>>& settings);
+                     const std::vector<std::pair<std::string, float>>& settings, const std::string& state = {},
+                     int32_t preset = -1);
     ~AUStreamRenderer();
     AUStreamRenderer(const AUStreamRenderer&) = delete;
     AUStreamRenderer& operator=(const AUStreamRenderer&) = delete;

@@ -1,4 +1,5 @@
 #include "tools/AUSession.h"
+#include "tools/AUState.h"
 
 #include <algorithm>
 #include <cctype>
@@ -396,12 +397,17 @@ struct AUStreamRenderer::State
 };
 
 AUStreamRenderer::AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
-                                   const std::vector<std::pair<std::string, float>>& settings)
+                                   const std::vector<std::pair<std::string, float>>& settings, const std::string& stateFile,
+                                   int32_t preset)
     : state(new State(bundle, inputChannels, blockSize))
 {
     try
     {
         AUSession& session = state->session;
+        if (!stateFile.empty())
+            restoreStateFile(session, stateFile);
+        if (preset >= 0)
+            selectFactoryPreset(session, preset);
         session.setFormat(sampleRate, inputChannels);
         session.setMaximumFrames(blockSize);
         for (const auto& [parameter, value] : settings)

@@ -3,6 +3,7 @@
 // registration, buses, formats and parameters; renders audio through it
 // block by block.
 #include "tools/AUHost.h"
+#include "tools/AUStateCommands.h"
 #include "tools/ArgumentParser.h"
 #include "tools/FileChecks.h"
 #include "tools/HostOptions.h"
@@ -33,7 +34,8 @@ ToolSpec auhostSpec()
     tool.name = "auhost";
     tool.version = DC_VERSION;
     tool.summary = "auhost hosts an AudioUnit component on the command line through the published AudioUnit calls:\n"
-                   "it lists the component's registration, buses and parameters and renders audio files through it.";
+                   "it lists the component's registration, buses and parameters, renders audio files through it, saves and\n"
+                   "restores its state as .aupreset files, lists its factory presets and converts VST preset folders.";
     tool.footer = "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
                   "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n";
     CommandSpec info{"info", "BUNDLE",
@@ -45,7 +47,7 @@ ToolSpec auhostSpec()
         "render",
         "BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
         "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--set PARAM=VALUE]...\n"
-        "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--quiet]",
+        "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--state FILE] [--preset N] [--quiet]",
         "Runs an audio file or a generated signal through the component, one render cycle per block, and writes the result.",
         {{"--input", "-i", "FILE", "the audio file to process (mono or stereo); the unit runs at its rate"},
          {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"},
@@ -63,7 +65,11 @@ ToolSpec auhostSpec()
         "A mono input uses the unit's mono-in, stereo-out configuration; the output is always stereo.\n"
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
         "an output that is the input, also through a link, is refused.\n"};
+    for (const OptionSpec& option : renderStateOptions())
+        render.options.push_back(option);
     tool.commands = {info, render};
+    for (const CommandSpec& command : stateCommandSpecs())
+        tool.commands.push_back(command);
     return tool;
 }
 
@@ -80,6 +86,8 @@ struct AUCommandLine
     bool quiet = false;
     std::vector<std::pair<std::string, float>> settings;
     std::vector<ControlChange> controlChanges;
+    std::string state; // an .aupreset restored first, or empty
+    int32_t preset = -1; // a factory preset selected after it, or -1
 };
 
 AUCommandLine commandLineFrom(const ParsedArguments& arguments)
@@ -127,6 +135,9 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
                 throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or \"Pre Cut=0.25\")");
             line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
         }
+        line.state = arguments.value("--state");
+        if (arguments.has("--preset"))
+            line.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);
         for (const std::string& text : arguments.values("--cc"))
             line.controlChanges.push_back(parseControlChange(text));
 
@@ -190,7 +201,8 @@ int render(const AUCommandLine& line)
     const Container container = *containerFor(line.output);
     const SampleFormat format = line.format.value_or(defaultSampleFormat(container, inputFormat));
 
-    AUStreamRenderer unit(line.bundle, rate, static_cast<uint32_t>(channels), static_cast<uint32_t>(line.blockSize), line.settings);
+    AUStreamRenderer unit(line.bundle, rate, static_cast<uint32_t>(channels), static_cast<uint32_t>(line.blockSize), line.settings,
+                          line.state, line.preset);
 
     std::vector<ControlChange> changes = line.controlChanges;
     std::stable_sort(changes.begin(), changes.end(), [](const ControlChange& a, const ControlChange& b) { return a.seconds < b.seconds; });
@@ -268,6 +280,8 @@ int main(int argc, char** argv)
 {
     static const ArgumentParser parser(auhostSpec());
     return runTool(parser, argc, argv, [](const ParsedArguments& arguments) {
+        if (isStateCommand(arguments.command))
+            return runStateCommand(arguments);
         const AUCommandLine line = commandLineFrom(arguments);
         if (!line.render)
         {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -80,6 +81,59 @@ plist_t toPlist(CFTypeRef value, int depth)
     }
 }
 
+// libplist asserts on strings and keys with a NUL inside, which only a
+// binary list can hold: such a list is refused before libplist reads it.
+// Lists this scan cannot follow are left to libplist, which checks them.
+bool binaryListHasStringWithNul(const uint8_t* bytes, size_t length)
+{
+    if (length < 40 || std::memcmp(bytes, "bplist00", 8) != 0)
+        return false;
+    const uint8_t* trailer = bytes + length - 32;
+    auto big = [](const uint8_t* p, size_t n) {
+        uint64_t v = 0;
+        for (size_t i = 0; i < n; ++i)
+            v = (v << 8) | p[i];
+        return v;
+    };
+    const size_t offsetSize = trailer[6];
+    const uint64_t objects = big(trailer + 8, 8);
+    const uint64_t table = big(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || table >= length || objects > (length - table) / offsetSize)
+        return false;
+    for (uint64_t o = 0; o < objects; ++o)
+    {
+        const uint64_t at = big(bytes + table + o * offsetSize, offsetSize);
+        if (at >= length)
+            continue;
+        const uint8_t marker = bytes[at];
+        const uint8_t kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6)
+            continue;
+        uint64_t count = marker & 0x0F;
+        uint64_t start = at + 1;
+        if (count == 0x0F)
+        {
+            if (start >= length || (bytes[start] >> 4) != 0x1)
+                continue;
+            const size_t n = size_t(1) << (bytes[start] & 0x0F);
+            if (n > 8 || start + 1 + n > length)
+                continue;
+            count = big(bytes + start + 1, n);
+            start += 1 + n;
+        }
+        const uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (start > length || count > (length - start) / unit)
+            continue;
+        for (uint64_t i = 0; i < count; ++i)
+        {
+            const uint8_t* c = bytes + start + i * unit;
+            if (c[0] == 0 && (unit == 1 || c[1] == 0))
+                return true;
+        }
+    }
+    return false;
+}
+
 struct Reader
 {
     bool mutableContainers;
@@ -126,7 +180,15 @@ struct Reader
         {
             char* text = nullptr;
             if (plist_get_node_type(node) == PLIST_STRING)
+            {
+                // A binary list may hold a NUL inside a string, which
+                // plist_get_string_val asserts against: refuse it instead.
+                uint64_t length = 0;
+                const char* raw = plist_get_string_ptr(node, &length);
+                if (raw && std::memchr(raw, '\0', length))
+                    return fail("string holds a NUL character");
                 plist_get_string_val(node, &text);
+            }
             else
                 plist_get_key_val(node, &text);
             CFStringRef s = cf::makeStringFromUTF8(text ? text : "");
@@ -214,6 +276,11 @@ CFPropertyListRef readPropertyList(const void* bytes, size_t length, bool mutabl
     if (!bytes || length == 0 || length > std::numeric_limits<uint32_t>::max())
     {
         error = "empty or oversized property list";
+        return nullptr;
+    }
+    if (binaryListHasStringWithNul(static_cast<const uint8_t*>(bytes), length))
+    {
+        error = "string holds a NUL character";
         return nullptr;
     }
     plist_t root = nullptr;

@@ -1,15 +1,15 @@
-// Result codes of the platform services, under their published names and values.
+// Result codes of the platform services: the published ones come from the
+// platform library's headers; the adapter's own catch-all is added here.
 #pragma once
 
-#include <cstdint>
+#include <AudioUnit/AudioUnit.h>
+#include <CoreServices/CoreServices.h>
 
-using OSStatus = int32_t;
-
-constexpr OSStatus noErr = 0;
-constexpr OSStatus eofErr = -39;
-constexpr OSStatus fnfErr = -43;
-constexpr OSStatus paramErr = -50;
-constexpr OSStatus memFullErr = -108;
-constexpr OSStatus badComponentSelector = static_cast<OSStatus>(0x80008002u);
-constexpr OSStatus kAudioUnitErr_InvalidScope = -10866;
+// Any failure without a code of its own.
 constexpr OSStatus kUnknownFailure = -32767;
+
+// File Manager results of the file layer (platform/Files.h) that the
+// platform headers do not declare.
+constexpr OSStatus dskFulErr = -34;
+constexpr OSStatus fBsyErr = -47;
+constexpr OSStatus errFSNotAFile = -1302;

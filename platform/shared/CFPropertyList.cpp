@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -204,6 +205,64 @@ struct Reader
     }
 };
 
+uint64_t readBigEndian(const unsigned char* p, size_t size)
+{
+    uint64_t v = 0;
+    for (size_t i = 0; i < size; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// libplist stops the process (an assertion) on a string holding a NUL
+// character, so such input is refused before it gets there. XML text may not
+// hold NUL at all; in a binary list every string object is checked.
+bool holdsNulCharacter(const unsigned char* b, size_t n)
+{
+    if (n < 8 || std::memcmp(b, "bplist", 6) != 0)
+        return std::memchr(b, 0, n) != nullptr;
+    if (n < 8 + 32)
+        return false; // too short to be read at all
+    const unsigned char* trailer = b + n - 32;
+    const size_t offsetSize = trailer[6];
+    const uint64_t count = readBigEndian(trailer + 8, 8);
+    const uint64_t tableOffset = readBigEndian(trailer + 24, 8);
+    const size_t end = n - 32;
+    if (offsetSize < 1 || offsetSize > 8 || tableOffset > end || count > (end - tableOffset) / offsetSize)
+        return false; // damaged: libplist refuses it
+    for (uint64_t i = 0; i < count; ++i)
+    {
+        const uint64_t at = readBigEndian(b + tableOffset + i * offsetSize, offsetSize);
+        if (at >= end)
+            continue;
+        const unsigned kind = b[at] >> 4;
+        if (kind != 0x5 && kind != 0x6 && kind != 0x7)
+            continue;
+        uint64_t length = b[at] & 0x0F;
+        uint64_t p = at + 1;
+        if (length == 0x0F)
+        {
+            // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+            if (p >= end || (b[p] >> 4) != 0x1 || (b[p] & 0x0F) > 3)
+                return true;
+            const size_t size = size_t(1) << (b[p] & 0x0F);
+            if (p + 1 + size > end)
+                return true;
+            length = readBigEndian(b + p + 1, size);
+            p += 1 + size;
+        }
+        const uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > (end - p) / unit)
+            return true;
+        for (uint64_t k = 0; k < length; ++k)
+        {
+            const bool zero = unit == 2 ? (b[p + 2 * k] == 0 && b[p + 2 * k + 1] == 0) : b[p + k] == 0;
+            if (zero)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 namespace cf
@@ -214,6 +273,11 @@ CFPropertyListRef readPropertyList(const void* bytes, size_t length, bool mutabl
     if (!bytes || length == 0 || length > std::numeric_limits<uint32_t>::max())
     {
         error = "empty or oversized property list";
+        return nullptr;
+    }
+    if (holdsNulCharacter(static_cast<const unsigned char*>(bytes), length))
+    {
+        error = "property list holds a NUL character or a damaged string";
         return nullptr;
     }
     plist_t root = nullptr;

@@ -118,6 +118,31 @@ TEST_F(PropertyListTest, DamagedInputFailsWithAnErrorTheCallerOwns)
     EXPECT_EQ(CFPropertyListCreateFromXMLData(nullptr, nullptr, 0, nullptr), nullptr);
 }
 
+// libplist aborts the process on a string holding NUL; such input is refused
+// before it gets there (found by fuzzing).
+TEST_F(PropertyListTest, StringsHoldingNulAreRefusedInBothFormats)
+{
+    const std::string xml("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>na\0me</key>"
+                          "<string>a\0b</string></dict></plist>",
+                          99);
+    EXPECT_EQ(parse(xml), nullptr);
+
+    for (const char* document : {"<plist version=\"1.0\"><string>abcd</string></plist>",
+                                 "<plist version=\"1.0\"><dict><key>abcd</key><true/></dict></plist>"})
+    {
+        std::ofstream(dir / "s.plist") << document;
+        ASSERT_TRUE(plistutil(dir / "s.plist", dir / "s.bin", "bin"));
+        std::string binary = read(dir / "s.bin");
+        CFPropertyListRef fine = parse(binary);
+        ASSERT_TRUE(fine) << document;
+        CFRelease(fine);
+        const size_t at = binary.find("abcd");
+        ASSERT_NE(at, std::string::npos);
+        binary[at + 2] = '\0';
+        EXPECT_EQ(parse(binary), nullptr) << document;
+    }
+}
+
 TEST_F(PropertyListTest, ValuesAPropertyListCannotHoldAreRefused)
 {
     const char* path = "/tmp";

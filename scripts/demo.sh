@@ -9,4 +9,4 @@ BUILD=${BUILD:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target DitherCrunch vsthost
 bash tools/demo.sh "$BUILD"
-echo "Install for your user: mkdir -p ~/.vst && cp $BUILD/vst/DitherCrunch.so ~/.vst/"
+echo "Install for your user: mkdir -p ~/.vst && cp $BUILD/vst/DitherCrunch.so ~/.vst/ (README, Installing: where each host looks)"

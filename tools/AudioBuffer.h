@@ -1,5 +1,8 @@
-// Interleaved 32-bit float audio with its rate, and its loudness figures.
+// Interleaved 32-bit float audio held whole in memory, with its rate and its
+// loudness figures (small files and tests; renders stream instead).
 #pragma once
+
+#include "tools/LevelMeter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +20,3 @@ struct AudioBuffer
     // Root mean square over all channels.
     double rms() const;
 };
-
-// Level in dB relative to full scale; -inf for silence.
-double toDecibels(double level);

@@ -1,186 +1,184 @@
 #include "tools/CommandLine.h"
 
-#include <cerrno>
+#include "tools/TestSignal.h"
+
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
+
+#ifndef DC_VERSION
+#define DC_VERSION "unknown"
+#endif
 
 namespace
 {
 
-double parseNumber(const std::string& text, const std::string& what)
+const OptionSpec kPreset{"--preset", "-p", "FILE", "load an .fxp program or .fxb bank first"};
+const OptionSpec kSet{"--set", "", "PARAM=VALUE", "set a parameter (index or name) to VALUE, 0 to 1, after the preset", true};
+const OptionSpec kRate{"--rate", "", "HZ", "sample rate, a whole number of Hz (default 48000)"};
+const OptionSpec kQuiet{"--quiet", "-q", "", "print nothing on stdout and no progress bar (warnings and errors still go to stderr)"};
+
+ToolSpec vsthostSpec()
 {
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value))
-        throw UsageError("bad " + what + ": \"" + text + "\" is not a number");
-    return value;
+    ToolSpec tool;
+    tool.name = "vsthost";
+    tool.version = DC_VERSION;
+    tool.summary = "vsthost hosts a VST 2.4 effect on the command line: it lists the effect's parameters and programs,\n"
+                   "renders audio files through it and saves its state as a preset.";
+    tool.footer = "EFFECT is a VST 2.4 effect: a shared library (.so) or a bundle folder.\n"
+                  "Exit status: 0 success, 1 a bad file or effect, 2 a bad argument.\n";
+
+    CommandSpec info{"info", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--rate HZ] [--raw]",
+                     "Lists the effect's identity, its parameters (index, name, value, display text, label) and its programs.",
+                     {kPreset, kSet, kRate, {"--raw", "", "", "show display texts and labels exactly as the effect gives them, in quotes"}},
+                     "With --preset or --set, the listed values are the ones they give.\n"
+                     "Without --raw, display texts, labels and names are shown without surrounding spaces.\n"};
+    CommandSpec render{
+        "render",
+        "EFFECT (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels N] [--rate HZ])\n"
+        "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--preset FILE] [--set PARAM=VALUE]...\n"
+        "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--quiet]",
+        "Runs an audio file or a generated signal through the effect, block by block, and writes the result.",
+        {{"--input", "-i", "FILE", "the audio file to process (.wav, .flac, .aif, .aiff, ...); the effect runs at its rate"},
+         {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"},
+         {"--seconds", "", "S", "length of the generated signal (default 5, at most 86400)"},
+         {"--channels", "", "N", "channels of the generated signal, 1 to 32 (default 2)"},
+         kRate,
+         {"--output", "-o", "FILE", "the file to write: .wav, .flac, .aif or .aiff"},
+         {"--format", "", "F", "sample format: pcm16, pcm24 or float (default below)"},
+         {"--block", "", "N", "frames per processing block, 1 to 65536 (default 512)"},
+         kPreset,
+         kSet,
+         {"--cc", "", "S:CC:VALUE[:CH]", "a MIDI control change at S seconds, controller 0-127, value 0-127, channel 1-16 (default 1)",
+          true},
+         {"--tail", "", "SECONDS", "silence fed after the input so reverbs and filters ring out (default 0, at most 3600)"},
+         kQuiet},
+        "Default sample format: the input file's own (8- and 16-bit: pcm16, 24-bit: pcm24, anything else: float);\n"
+        "float for generated signals. FLAC holds no float samples: there the default is pcm24 and --format float is\n"
+        "refused. AIFF is written as plain AIFF for pcm16/pcm24 and as AIFF-C for float. Integer formats clip at\n"
+        "full scale; vsthost warns with the number of clipped samples.\n"
+        "Channels: input channel N feeds effect input N; a mono input feeds every input. Input channels beyond the\n"
+        "effect's inputs are left out (with a warning). The output has the effect's output count of channels.\n"
+        "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
+        "an output that is the input (or the preset or the effect), also through a link, is refused.\n"
+        "Control changes at or after the end (input plus tail) are not sent; vsthost warns about each.\n"};
+    CommandSpec save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--quiet]",
+                     "Writes the effect's state as a program (.fxp: the current program) or a bank (.fxb: all programs).",
+                     {{"--output", "-o", "FILE", "the preset to write; the extension chooses program or bank"},
+                      kPreset,
+                      kSet,
+                      {"--bank", "", "", "insist on a bank (the output must end in .fxb)"},
+                      kQuiet},
+                     "The preset is loaded first, then the --set values are applied, then the state is written.\n"};
+    tool.commands = {info, render, save};
+    return tool;
 }
 
-int32_t parseInteger(const std::string& text, const std::string& what, int32_t lowest, int32_t highest)
+std::optional<int32_t> sampleRateFrom(const ParsedArguments& arguments)
 {
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno == ERANGE || value < lowest || value > highest)
-        throw UsageError("bad " + what + ": \"" + text + "\" (expected a whole number from " + std::to_string(lowest) + " to " +
-                         std::to_string(highest) + ")");
-    return static_cast<int32_t>(value);
-}
-
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;)
-    {
-        const size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos)
-            return parts;
-        start = at + 1;
-    }
+    if (!arguments.has("--rate"))
+        return std::nullopt;
+    const std::string text = arguments.value("--rate");
+    const double rate = parseNumber(text, "--rate");
+    if (rate < 1000.0 || rate > 768000.0)
+        throw UsageError("bad --rate: sample rates run from 1000 to 768000 Hz", arguments.command);
+    // Audio files store whole rates; the effect must run at the one written.
+    if (rate != std::floor(rate))
+        throw UsageError("bad --rate \"" + text + "\": sample rates are whole numbers of Hz (audio files store them so)",
+                         arguments.command);
+    return static_cast<int32_t>(rate);
 }
 
 } // namespace
 
-ParameterSetting parseSetting(const std::string& text)
+const ArgumentParser& CommandLine::parser()
 {
-    const size_t at = text.rfind('=');
-    if (at == std::string::npos || at == 0)
-        throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=0.5 or \"PreGain=0.75\")");
-    ParameterSetting setting{text.substr(0, at), 0.0f};
-    const double value = parseNumber(text.substr(at + 1), "--set value");
-    if (value < 0.0 || value > 1.0)
-        throw UsageError("bad --set \"" + text + "\": values run from 0 to 1");
-    setting.value = static_cast<float>(value);
-    return setting;
+    static const ArgumentParser instance(vsthostSpec());
+    return instance;
 }
 
-ControlChange parseControlChange(const std::string& text)
+CommandLine CommandLine::from(const ParsedArguments& arguments)
 {
-    const std::vector<std::string> parts = split(text, ':');
-    if (parts.size() < 3 || parts.size() > 4)
-        throw UsageError("bad --cc \"" + text + "\" (expected SECONDS:CONTROLLER:VALUE[:CHANNEL], e.g. 1.5:70:100)");
-    ControlChange change;
-    change.seconds = parseNumber(parts[0], "--cc time");
-    if (change.seconds < 0.0)
-        throw UsageError("bad --cc \"" + text + "\": the time cannot be negative");
-    change.controller = parseInteger(parts[1], "--cc controller", 0, 127);
-    change.value = parseInteger(parts[2], "--cc value", 0, 127);
-    if (parts.size() == 4)
-        change.channel = parseInteger(parts[3], "--cc channel", 1, 16);
-    return change;
+    CommandLine line;
+    const std::string& command = arguments.command;
+    try
+    {
+        line.command = command == "render" ? Command::render : command == "save" ? Command::save : Command::info;
+        if (arguments.positionals.empty())
+            throw UsageError("no effect given");
+        if (arguments.positionals.size() > 1)
+            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one effect per call)");
+        line.effect = arguments.positionals[0];
+        line.input = arguments.value("--input");
+        line.output = arguments.value("--output");
+        line.generate = arguments.value("--generate");
+        line.preset = arguments.value("--preset");
+        line.bank = arguments.has("--bank");
+        line.quiet = arguments.has("--quiet");
+        line.raw = arguments.has("--raw");
+        line.sampleRate = sampleRateFrom(arguments);
+        if (arguments.has("--seconds"))
+            line.seconds = parseNumber(arguments.value("--seconds"), "--seconds");
+        if (arguments.has("--channels"))
+            line.channels = parseInteger(arguments.value("--channels"), "--channels", 1, 32);
+        if (arguments.has("--block"))
+            line.blockSize = parseInteger(arguments.value("--block"), "--block", 1, 1 << 16);
+        if (arguments.has("--tail"))
+            line.tailSeconds = parseNumber(arguments.value("--tail"), "--tail");
+        if (arguments.has("--format"))
+        {
+            line.format = parseSampleFormat(arguments.value("--format"));
+            if (!line.format)
+                throw UsageError("bad --format \"" + arguments.value("--format") + "\" (expected pcm16, pcm24 or float)");
+        }
+        for (const std::string& text : arguments.values("--set"))
+            line.settings.push_back(parseSetting(text));
+        for (const std::string& text : arguments.values("--cc"))
+            line.controlChanges.push_back(parseControlChange(text));
+
+        if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
+            throw UsageError("bad --tail: from 0 to 3600 seconds");
+        if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
+            throw UsageError("bad --seconds: more than 0 and at most a day");
+
+        if (line.command == Command::render)
+        {
+            if (line.input.empty() == line.generate.empty())
+                throw UsageError("render needs either -i INPUT or --generate KIND");
+            if (!line.generate.empty() && !TestSignal::isKind(line.generate))
+                throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
+            if (!line.input.empty() && (arguments.has("--rate") || arguments.has("--seconds") || arguments.has("--channels")))
+                throw UsageError("--rate, --seconds and --channels apply to generated signals; an input file has its own");
+            if (line.output.empty())
+                throw UsageError("render needs -o OUTPUT");
+            const std::optional<Container> container = containerFor(line.output);
+            if (!container)
+                throw UsageError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
+            if (line.format && !canHold(*container, *line.format))
+                throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*line.format) +
+                                 " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
+        }
+        if (line.command == Command::save)
+        {
+            if (line.output.empty())
+                throw UsageError("save needs -o OUTPUT.fxp or OUTPUT.fxb");
+            const std::string extension = std::filesystem::path(line.output).extension().string();
+            if (extension == ".fxb")
+                line.bank = true;
+            else if (extension != ".fxp" || line.bank)
+                throw UsageError("save writes .fxp (program) or .fxb (bank) files, not \"" + line.output + "\"");
+        }
+    }
+    catch (const UsageError& e)
+    {
+        throw UsageError(e.what(), command);
+    }
+    return line;
 }
 
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
 {
-    CommandLine line;
-    if (arguments.empty() || arguments[0] == "help" || arguments[0] == "--help" || arguments[0] == "-h")
-        return line;
-    const std::string& command = arguments[0];
-    if (command == "info")
-        line.command = Command::info;
-    else if (command == "render")
-        line.command = Command::render;
-    else if (command == "save")
-        line.command = Command::save;
-    else
-        throw UsageError("unknown command \"" + command + "\" (expected info, render or save)");
-
-    auto valueOf = [&](size_t& i) -> const std::string& {
-        if (i + 1 >= arguments.size())
-            throw UsageError("option " + arguments[i] + " needs a value");
-        return arguments[++i];
-    };
-    bool secondsGiven = false;
-    for (size_t i = 1; i < arguments.size(); ++i)
-    {
-        const std::string& a = arguments[i];
-        if (a == "-i" || a == "--input")
-            line.input = valueOf(i);
-        else if (a == "-o" || a == "--output")
-            line.output = valueOf(i);
-        else if (a == "--generate")
-            line.generate = valueOf(i);
-        else if (a == "--seconds")
-        {
-            line.seconds = parseNumber(valueOf(i), "--seconds");
-            secondsGiven = true;
-        }
-        else if (a == "--channels")
-            line.channels = parseInteger(valueOf(i), "--channels", 1, 32);
-        else if (a == "--rate")
-            line.sampleRate = parseNumber(valueOf(i), "--rate");
-        else if (a == "--block")
-            line.blockSize = parseInteger(valueOf(i), "--block", 1, 1 << 16);
-        else if (a == "--tail")
-            line.tailSeconds = parseNumber(valueOf(i), "--tail");
-        else if (a == "-p" || a == "--preset")
-            line.preset = valueOf(i);
-        else if (a == "--set")
-            line.settings.push_back(parseSetting(valueOf(i)));
-        else if (a == "--cc")
-            line.controlChanges.push_back(parseControlChange(valueOf(i)));
-        else if (a == "--bank")
-            line.bank = true;
-        else if (a == "-q" || a == "--quiet")
-            line.quiet = true;
-        else if (!a.empty() && a[0] == '-')
-            throw UsageError("unknown option " + a);
-        else if (line.effect.empty())
-            line.effect = a;
-        else
-            throw UsageError("unexpected argument \"" + a + "\"");
-    }
-
-    if (line.effect.empty())
-        throw UsageError("no effect given");
-    if (line.sampleRate && (*line.sampleRate < 1000.0 || *line.sampleRate > 768000.0))
-        throw UsageError("bad --rate: sample rates run from 1000 to 768000 Hz");
-    if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
-        throw UsageError("bad --tail: from 0 to 3600 seconds");
-    if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
-        throw UsageError("bad --seconds: more than 0 and at most a day");
-
-    if (line.command == Command::render)
-    {
-        if (line.input.empty() == line.generate.empty())
-            throw UsageError("render needs either -i INPUT or --generate KIND");
-        if (!line.generate.empty() && line.generate != "sine" && line.generate != "noise" && line.generate != "sweep")
-            throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
-        if (!line.input.empty() && (line.sampleRate || secondsGiven))
-            throw UsageError("--rate and --seconds apply to generated signals; an input file has its own");
-        if (line.output.empty())
-            throw UsageError("render needs -o OUTPUT");
-    }
-    if (line.command == Command::save)
-    {
-        if (line.output.empty())
-            throw UsageError("save needs -o OUTPUT.fxp or OUTPUT.fxb");
-        const std::string extension = std::filesystem::path(line.output).extension().string();
-        if (extension == ".fxb")
-            line.bank = true;
-        else if (extension != ".fxp" || line.bank)
-            throw UsageError("save writes .fxp (program) or .fxb (bank) files, not \"" + line.output + "\"");
-    }
-    if (line.command == Command::info && (!line.output.empty() || !line.input.empty()))
-        throw UsageError("info takes no input or output");
-    return line;
-}
-
-const char* CommandLine::usage()
-{
-    return "usage:\n"
-           "  vsthost info EFFECT\n"
-           "  vsthost render EFFECT (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels N] [--rate HZ])\n"
-           "                 -o OUTPUT [--block N] [--preset FILE.fxp|FILE.fxb] [--set PARAM=VALUE]...\n"
-           "                 [--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--quiet]\n"
-           "  vsthost save EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]...\n"
-           "\n"
-           "EFFECT is a VST 2.4 effect: a shared library (.so) or a bundle folder.\n"
-           "PARAM is a parameter's index or its name; VALUE runs from 0 to 1.\n"
-           "Audio files: .wav, .flac, .aif, .aiff (libsndfile). The effect runs at the input's sample rate.\n"
-           "A preset is loaded first, then the --set values are applied.\n";
+    const ParsedArguments parsed = parser().parse(arguments);
+    if (parsed.command.empty() || parsed.help || parsed.version)
+        throw UsageError("no command given");
+    return from(parsed);
 }

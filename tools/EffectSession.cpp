@@ -2,6 +2,9 @@
 
 #include "auadapter/TwinfoldException.h"
 #include "platform/SharedLibraryBundle.h"
+#include "tools/FileChecks.h"
+#include "tools/PresetDiagnosis.h"
+#include "tools/ReplacingFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,7 +64,8 @@ int32_t EffectSession::findParameter(const std::string& parameter)
     {
         const long index = parameter.size() > 9 ? count : std::stol(parameter);
         if (index >= count)
-            throw EffectError("parameter index " + parameter + " out of range (the effect has " + std::to_string(count) + ")");
+            throw UsageError("parameter index " + parameter + " out of range (the effect has " + std::to_string(count) +
+                             (count == 1 ? " parameter)" : " parameters)"));
         return static_cast<int32_t>(index);
     }
     char name[25];
@@ -75,7 +79,7 @@ int32_t EffectSession::findParameter(const std::string& parameter)
             loose = i;
     }
     if (loose < 0)
-        throw EffectError("no parameter named \"" + parameter + "\" (see vsthost info)");
+        throw UsageError("no parameter named \"" + parameter + "\" (vsthost info EFFECT lists them)");
     return loose;
 }
 
@@ -86,13 +90,17 @@ void EffectSession::apply(const ParameterSetting& setting)
 
 bool EffectSession::loadPreset(const std::string& path)
 {
+    checkReadable(path, "preset");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw EffectError("cannot open preset " + path);
+        throw EffectError("cannot read preset " + path);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxPresetBytes)
-        throw EffectError("preset " + path + " is too large");
+    if (size < 0)
+        throw EffectError("cannot read preset " + path);
+    if (size > kMaxPresetBytes)
+        throw EffectError("preset " + path + " is too large (" + std::to_string(size) + " bytes; presets are at most " +
+                          std::to_string(kMaxPresetBytes) + ")");
     in.seekg(0);
     std::vector<uint8_t> data(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(data.data()), size);
@@ -104,7 +112,9 @@ bool EffectSession::loadPreset(const std::string& path)
     }
     catch (const TwinfoldException& e)
     {
-        throw EffectError("cannot load preset " + path + ": " + e.what());
+        // The adapter's message, then what the file itself shows.
+        const std::string cause = diagnosePreset(data.data(), data.size(), effect->getEffect()->uniqueID);
+        throw EffectError("cannot load preset " + path + ": " + e.what() + (cause.empty() ? "" : " (" + cause + ")"));
     }
 }
 
@@ -120,23 +130,12 @@ void EffectSession::savePreset(const std::string& path, bool bank)
     {
         throw EffectError(std::string("cannot save: ") + e.what());
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(record.get()), static_cast<std::streamsize>(length));
-    out.close();
-    if (!out)
-        throw EffectError("cannot write " + path);
+    ReplacingFile out(path);
+    out.write(record.get(), length);
+    out.commit();
 }
 
 std::string EffectSession::uniqueIdText() const
 {
-    const uint32_t id = static_cast<uint32_t>(effect->getEffect()->uniqueID);
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8)
-    {
-        const unsigned char c = static_cast<unsigned char>(id >> shift);
-        text.push_back(std::isprint(c) ? static_cast<char>(c) : '.');
-    }
-    char hex[16];
-    std::snprintf(hex, sizeof(hex), "0x%08X", id);
-    return "'" + text + "' (" + hex + ")";
+    return fourCharacterCode(effect->getEffect()->uniqueID);
 }

@@ -18,24 +18,24 @@ Renderer::Renderer(VSTPlugIn& effect, ToolHost& toolHost, int32_t frames)
         inputPointers.push_back(nullptr);
 }
 
-AudioBuffer Renderer::render(const AudioBuffer& input, std::vector<ControlChange> changes, double tailSeconds,
-                             const std::function<void(double)>& progress)
+uint64_t Renderer::frameAt(double seconds, int32_t sampleRate)
 {
-    const size_t inFrames = input.frames();
-    const size_t tailFrames = static_cast<size_t>(std::llround(tailSeconds * input.sampleRate));
-    const size_t total = inFrames + tailFrames;
-    const size_t inChannels = static_cast<size_t>(std::max(input.channels, 0));
-    const size_t outChannels = outputs.size();
+    return static_cast<uint64_t>(std::llround(seconds * sampleRate));
+}
 
-    AudioBuffer output;
-    output.sampleRate = input.sampleRate;
-    output.channels = static_cast<int32_t>(outChannels);
-    output.samples.assign(total * outChannels, 0.0f);
+Renderer::Result Renderer::render(AudioSource& source, AudioSink& sink, std::vector<ControlChange> changes, uint64_t tailFrames,
+                                  const std::function<void(double)>& progress)
+{
+    const int32_t rate = source.sampleRate();
+    const size_t inChannels = static_cast<size_t>(std::max(source.channels(), 0));
+    const size_t outChannels = outputs.size();
+    const size_t block = static_cast<size_t>(blockSize);
+    const double expected = static_cast<double>(source.frames() + tailFrames);
 
     // All events are prepared up front; each block hands over its own slice.
     std::stable_sort(changes.begin(), changes.end(), [](const ControlChange& a, const ControlChange& b) { return a.seconds < b.seconds; });
     std::vector<VstMidiEvent> events(changes.size());
-    std::vector<size_t> eventFrames(changes.size());
+    std::vector<uint64_t> eventFrames(changes.size());
     for (size_t e = 0; e < changes.size(); ++e)
     {
         VstMidiEvent& m = events[e];
@@ -45,26 +45,49 @@ AudioBuffer Renderer::render(const AudioBuffer& input, std::vector<ControlChange
         m.midiData[0] = static_cast<char>(0xB0 | (changes[e].channel - 1));
         m.midiData[1] = static_cast<char>(changes[e].controller);
         m.midiData[2] = static_cast<char>(changes[e].value);
-        eventFrames[e] = static_cast<size_t>(std::llround(changes[e].seconds * input.sampleRate));
+        eventFrames[e] = frameAt(changes[e].seconds, rate);
     }
     const size_t listBytes = sizeof(VstEvents) + sizeof(VstEvent*) * std::max<size_t>(events.size(), 2);
     std::unique_ptr<uint64_t[]> listStorage(new uint64_t[(listBytes + 7) / 8]());
     VstEvents* list = reinterpret_cast<VstEvents*>(listStorage.get());
 
+    std::vector<float> interleavedIn(block * std::max<size_t>(inChannels, 1));
+    std::vector<float> interleavedOut(block * std::max<size_t>(outChannels, 1));
+    Result result;
+    bool sourceEnded = false;
+    uint64_t tailLeft = tailFrames;
     size_t nextEvent = 0;
-    for (size_t start = 0; start < total; start += static_cast<size_t>(blockSize))
+    for (;;)
     {
-        const size_t frames = std::min(static_cast<size_t>(blockSize), total - start);
+        const uint64_t start = result.outputFrames;
+        size_t frames = 0;
+        if (!sourceEnded)
+        {
+            frames = source.read(interleavedIn.data(), block);
+            if (frames < block)
+                sourceEnded = true;
+            result.inputFrames += frames;
+            result.input.add(interleavedIn.data(), frames * inChannels);
+        }
+        // The tail fills the rest of the block in which the source ended.
+        const size_t silent = static_cast<size_t>(std::min<uint64_t>(block - frames, sourceEnded ? tailLeft : 0));
+        std::fill_n(interleavedIn.begin() + static_cast<std::ptrdiff_t>(frames * inChannels), silent * inChannels, 0.0f);
+        tailLeft -= silent;
+        frames += silent;
+        if (frames == 0)
+            break;
+
         for (size_t c = 0; c < inputs.size(); ++c)
         {
             float* channel = inputs[c].data();
-            const bool fed = c < inChannels || inChannels == 1;
-            const size_t source = inChannels == 1 ? 0 : c;
-            for (size_t i = 0; i < frames; ++i)
+            if (inChannels == 0 || (c >= inChannels && inChannels != 1))
             {
-                const size_t frame = start + i;
-                channel[i] = fed && frame < inFrames ? input.samples[frame * inChannels + source] : 0.0f;
+                std::fill_n(channel, frames, 0.0f);
+                continue;
             }
+            const size_t from = inChannels == 1 ? 0 : c;
+            for (size_t i = 0; i < frames; ++i)
+                channel[i] = interleavedIn[i * inChannels + from];
         }
 
         int32_t count = 0;
@@ -80,14 +103,17 @@ AudioBuffer Renderer::render(const AudioBuffer& input, std::vector<ControlChange
             plugIn.processEvents(list);
         }
 
-        host.setPosition(static_cast<double>(start), input.sampleRate);
+        host.setPosition(static_cast<double>(start), rate);
         plugIn.processReplacing(inputPointers.data(), outputPointers.data(), static_cast<int32_t>(frames));
 
         for (size_t c = 0; c < outChannels; ++c)
             for (size_t i = 0; i < frames; ++i)
-                output.samples[(start + i) * outChannels + c] = outputs[c][i];
+                interleavedOut[i * outChannels + c] = outputs[c][i];
+        result.output.add(interleavedOut.data(), frames * outChannels);
+        sink.write(interleavedOut.data(), frames);
+        result.outputFrames += frames;
         if (progress)
-            progress(static_cast<double>(start + frames) / static_cast<double>(total));
+            progress(expected > 0.0 ? std::min(1.0, static_cast<double>(result.outputFrames) / expected) : 1.0);
     }
-    return output;
+    return result;
 }

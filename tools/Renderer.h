@@ -1,10 +1,12 @@
-// Runs audio through a hosted effect block by block, with MIDI control
-// changes delivered at their sample positions.
+// Runs audio through a hosted effect block by block, from a source to a
+// sink, with MIDI control changes delivered at their sample positions and
+// the levels of input and output measured on the way.
 #pragma once
 
 #include "auadapter/VSTPlugIn.h"
-#include "tools/AudioBuffer.h"
+#include "tools/AudioStream.h"
 #include "tools/CommandLine.h"
+#include "tools/LevelMeter.h"
 #include "tools/ToolHost.h"
 
 #include <functional>
@@ -13,15 +15,30 @@
 class Renderer
 {
 public:
-    // Sizes every buffer for `blockSize` frames; the effect must be open.
+    struct Result
+    {
+        uint64_t inputFrames = 0; // what the source delivered
+        uint64_t outputFrames = 0;
+        LevelMeter input;
+        LevelMeter output;
+    };
+
+    // Sizes the effect's buffers for `blockSize` frames; the effect must be
+    // open and resumed.
     Renderer(VSTPlugIn& plugIn, ToolHost& host, int32_t blockSize);
 
-    // The effect's output for `input` (followed by `tailSeconds` of silence).
-    // Input channels map onto the effect's inputs one to one; a mono input
-    // feeds every effect input. The output has the effect's output count.
-    // `progress` (may be empty) receives the fraction done after each block.
-    AudioBuffer render(const AudioBuffer& input, std::vector<ControlChange> changes, double tailSeconds,
-                       const std::function<void(double)>& progress);
+    // The frame a time in seconds falls on at `sampleRate` (rounded).
+    static uint64_t frameAt(double seconds, int32_t sampleRate);
+
+    // Reads `source` to its end, then `tailFrames` frames of silence, and
+    // writes the effect's output to `sink`. Input channels map onto the
+    // effect's inputs one to one (extra ones are left out, missing ones get
+    // silence); a mono source feeds every effect input. The sink receives
+    // the effect's output count of channels. Control changes at or after
+    // the last frame are not sent. `progress` (may be empty) receives the
+    // fraction done after each block.
+    Result render(AudioSource& source, AudioSink& sink, std::vector<ControlChange> changes, uint64_t tailFrames,
+                  const std::function<void(double)>& progress);
 
 private:
     VSTPlugIn& plugIn;

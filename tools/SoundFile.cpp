@@ -1,76 +1,95 @@
 #include "tools/SoundFile.h"
 
-#include <sndfile.h>
+#include "tools/SoundFileReader.h"
+#include "tools/SoundFileWriter.h"
+#include "tools/ToolMain.h"
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
-#include <string>
 
-namespace
+std::optional<SampleFormat> parseSampleFormat(const std::string& text)
 {
+    if (text == "pcm16")
+        return SampleFormat::pcm16;
+    if (text == "pcm24")
+        return SampleFormat::pcm24;
+    if (text == "float")
+        return SampleFormat::float32;
+    return std::nullopt;
+}
 
-struct CloseSndfile
+const char* sampleFormatName(SampleFormat format)
 {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-using SndfileHandle = std::unique_ptr<SNDFILE, CloseSndfile>;
+    switch (format)
+    {
+    case SampleFormat::pcm16:
+        return "pcm16";
+    case SampleFormat::pcm24:
+        return "pcm24";
+    case SampleFormat::float32:
+        break;
+    }
+    return "float";
+}
 
-int formatFor(const std::filesystem::path& path)
+std::optional<Container> containerFor(const std::filesystem::path& path)
 {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
     if (extension == ".wav")
-        return SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    if (extension == ".aif" || extension == ".aiff")
-        return SF_FORMAT_AIFF | SF_FORMAT_FLOAT;
+        return Container::wav;
     if (extension == ".flac")
-        return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
-    return 0;
+        return Container::flac;
+    if (extension == ".aif" || extension == ".aiff")
+        return Container::aiff;
+    return std::nullopt;
 }
 
-} // namespace
+const char* containerName(Container container)
+{
+    switch (container)
+    {
+    case Container::wav:
+        return "WAV";
+    case Container::flac:
+        return "FLAC";
+    case Container::aiff:
+        break;
+    }
+    return "AIFF";
+}
+
+bool canHold(Container container, SampleFormat format)
+{
+    return !(container == Container::flac && format == SampleFormat::float32);
+}
+
+SampleFormat defaultSampleFormat(Container container, std::optional<SampleFormat> input)
+{
+    const SampleFormat wanted = input.value_or(SampleFormat::float32);
+    return canHold(container, wanted) ? wanted : SampleFormat::pcm24;
+}
 
 AudioBuffer SoundFile::read(const std::filesystem::path& path)
 {
-    SF_INFO info{};
-    SndfileHandle file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file)
-        throw SoundFileError("cannot read audio file " + path.string() + ": " + sf_strerror(nullptr));
-    if (info.channels <= 0 || info.samplerate <= 0)
-        throw SoundFileError("audio file " + path.string() + " has no channels or no sample rate");
+    SoundFileReader reader(path);
     AudioBuffer audio;
-    audio.sampleRate = info.samplerate;
-    audio.channels = info.channels;
-    audio.samples.resize(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-    const sf_count_t got = sf_readf_float(file.get(), audio.samples.data(), info.frames);
-    audio.samples.resize(static_cast<size_t>(std::max<sf_count_t>(got, 0)) * static_cast<size_t>(info.channels));
+    audio.sampleRate = reader.sampleRate();
+    audio.channels = reader.channels();
+    audio.samples.resize(static_cast<size_t>(reader.frames()) * static_cast<size_t>(reader.channels()));
+    const size_t got = reader.read(audio.samples.data(), static_cast<size_t>(reader.frames()));
+    audio.samples.resize(got * static_cast<size_t>(reader.channels()));
     return audio;
 }
 
-bool SoundFile::isWritableName(const std::filesystem::path& path)
+void SoundFile::write(const std::filesystem::path& path, const AudioBuffer& audio, SampleFormat format)
 {
-    return formatFor(path) != 0;
-}
-
-void SoundFile::write(const std::filesystem::path& path, const AudioBuffer& audio)
-{
-    const int format = formatFor(path);
-    if (!format)
-        throw SoundFileError("unknown output format for " + path.string() + " (use .wav, .flac, .aif or .aiff)");
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(audio.sampleRate + 0.5);
-    info.channels = audio.channels;
-    info.format = format;
-    if (!sf_format_check(&info))
-        throw SoundFileError("cannot write " + std::to_string(audio.channels) + " channels at " +
-                             std::to_string(info.samplerate) + " Hz to " + path.string());
-    SndfileHandle file(sf_open(path.c_str(), SFM_WRITE, &info));
-    if (!file)
-        throw SoundFileError("cannot write audio file " + path.string() + ": " + sf_strerror(nullptr));
-    // Formats with integer samples clip instead of wrapping.
-    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    const sf_count_t frames = static_cast<sf_count_t>(audio.frames());
-    if (sf_writef_float(file.get(), audio.samples.data(), frames) != frames)
-        throw SoundFileError("cannot write audio file " + path.string() + ": " + sf_strerror(file.get()));
+    const std::optional<Container> container = containerFor(path);
+    if (!container)
+        throw UsageError("unknown output format for " + path.string() + " (use .wav, .flac, .aif or .aiff)");
+    if (!canHold(*container, format))
+        throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(format) + " samples");
+    SoundFileWriter writer(path, *container, format, audio.channels, static_cast<int32_t>(audio.sampleRate + 0.5));
+    writer.write(audio.samples.data(), audio.frames());
+    writer.finish();
 }

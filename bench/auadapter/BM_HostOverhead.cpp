@@ -6,6 +6,8 @@
 #include "tools/EffectSession.h"
 #include "tools/Renderer.h"
 #include "tools/SoundFile.h"
+#include "tools/SoundFileReader.h"
+#include "tools/SoundFileWriter.h"
 #include "tools/TestSignal.h"
 #include "tools/ToolHost.h"
 
@@ -91,7 +93,7 @@ BENCHMARK(BM_ProcessDirect)->HOST_ARGS;
 BENCHMARK(BM_ProcessThroughVSTPlugIn)->HOST_ARGS;
 
 // The command-line host's whole render of a 60-second stereo file at 48 kHz:
-// read, load the effect, render in 512-frame blocks, write.
+// load the effect, then read, render and write in 512-frame blocks.
 void BM_RenderLongFile(benchmark::State& state)
 {
     const char* effect = pathOf(static_cast<int>(state.range(0)));
@@ -105,12 +107,13 @@ void BM_RenderLongFile(benchmark::State& state)
         SoundFile::write(input, generateSignal("sweep", kSeconds, 2, 48000.0));
     for (auto _ : state)
     {
-        const AudioBuffer in = SoundFile::read(input);
-        EffectSession session(effect, in.sampleRate, 512);
+        SoundFileReader in(input);
+        EffectSession session(effect, in.sampleRate(), 512);
         session.plugIn().resume();
+        SoundFileWriter out(output, Container::wav, SampleFormat::float32, session.plugIn().getOutputCount(), in.sampleRate());
         Renderer renderer(session.plugIn(), session.host(), 512);
-        const AudioBuffer out = renderer.render(in, {}, 0.0, {});
-        SoundFile::write(output, out);
+        renderer.render(in, out, {}, 0, {});
+        out.finish();
     }
     std::filesystem::remove(output);
     state.counters["audio_seconds_per_second"] =

@@ -3,11 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -15,6 +21,27 @@ namespace
 {
 
 const std::string kMVerb = "/usr/lib/vst/MVerb-vst.so";
+const std::string kEQ = "/usr/lib/vst/3BandEQ-vst.so";
+
+struct Outcome
+{
+    int status = -1;
+    std::string out, err;
+    long peakKilobytes = 0; // the child's maximum resident set
+};
+
+std::string contents(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Expectation
+{
+    std::string arguments;
+    int status;
+    std::string message; // in stderr (status != 0) or stdout
+};
 
 class VsthostTest : public ::testing::Test
 {
@@ -23,50 +50,230 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
     std::string at(const std::string& name) const { return (dir / name).string(); }
 
-    // Exit status and everything printed.
-    static std::pair<int, std::string> run(const std::string& arguments)
+    // Runs vsthost through the shell (the arguments as a user types them),
+    // with stdout and stderr captured apart, and measures its peak memory.
+    Outcome run(const std::string& arguments) const
     {
-        FILE* pipe = popen((std::string(DC_VSTHOST) + " " + arguments + " 2>&1").c_str(), "r");
-        std::string output;
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
-            output.append(buffer, got);
-        const int status = pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+        const std::string command = "exec " + std::string(DC_VSTHOST) + " " + arguments + " >" + at("stdout") + " 2>" + at("stderr");
+        pid_t child = 0;
+        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+        Outcome result;
+        if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+            return result;
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.peakKilobytes = usage.ru_maxrss;
+        result.out = contents(at("stdout"));
+        result.err = contents(at("stderr"));
+        return result;
+    }
+    // Files in the folder other than the captured output.
+    std::vector<std::string> files() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename() != "stdout" && entry.path().filename() != "stderr")
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void expectAll(const std::vector<Expectation>& cases) const
+    {
+        for (const Expectation& c : cases)
+        {
+            const Outcome got = run(c.arguments);
+            EXPECT_EQ(got.status, c.status) << c.arguments << "\n" << got.out << got.err;
+            const std::string& where = c.status == 0 ? got.out : got.err;
+            EXPECT_NE(where.find(c.message), std::string::npos) << c.arguments << "\nstdout: " << got.out << "\nstderr: " << got.err;
+        }
     }
 
     const fs::path dir = fs::temp_directory_path() / ("vsthost-" + std::to_string(getpid()));
 };
 
-TEST_F(VsthostTest, EveryBadInputFailsWithAClearMessage)
+TEST_F(VsthostTest, EveryBadInputFailsWithItsCauseAndStatus)
+{
+    if (!fs::exists(kMVerb) || !fs::exists(kEQ))
+        GTEST_SKIP() << "MVerb or 3BandEQ is not installed";
+    std::ofstream(at("text.so")) << "plain text";
+    std::ofstream(at("junk.fxp")) << "CcnK but nothing more";
+    ASSERT_EQ(run("save " + kEQ + " -o " + at("eq.fxb")).status, 0);
+    ASSERT_EQ(run("save " + kMVerb + " -o " + at("mverb.fxb")).status, 0);
+    const std::string bank = contents(at("mverb.fxb"));
+    std::ofstream(at("cut.fxb"), std::ios::binary) << bank.substr(0, bank.size() - 10);
+    const std::string render = "render " + kMVerb + " --generate sine --seconds 0.1 ";
+    const std::string wav = " -o " + at("o.wav");
+    expectAll({
+                  {"", 2, "usage:"},
+                  {"bogus", 2, "usage:"},
+                  {"--version", 0, "vsthost "},
+                  {"--help", 0, "usage:"},
+                  {"render --help", 0, "--format F"},
+                  {"help save", 0, "usage: vsthost save"},
+                  {"render fx.so --generate sine --set Gain=2 -o x.wav", 2, "values run from 0 to 1"},
+                  {"save " + kMVerb + " -o x.fxp --cc 1:70:1", 2, "save does not use --cc"},
+                  {"info " + kMVerb + " --tail 1", 2, "info does not use --tail"},
+                  {"info " + at("missing.so"), 1, "effect not found: "},
+                  {"info " + at("text.so"), 1, "not a VST effect: "},
+                  {"info " + at("empty"), 1, "not a VST effect (no shared library or bundle)"},
+                  {"render " + kMVerb + " -i " + at("text.so") + " -o " + at("o.wav"), 1, "cannot read audio file"},
+                  {"render " + kMVerb + " -i " + at("empty") + " -o " + at("o.wav"), 1, "empty: is a directory"},
+                  {"render " + kMVerb + " -i " + at("none.wav") + " -o " + at("o.wav"), 1, "No such file or directory"},
+                  {render + "-o " + at("o.mp3"), 2, "unknown output format"},
+                  {render + "-o " + at("o.flac") + " --format float", 2, "FLAC cannot hold float samples"},
+                  {render + "--rate 44100.5" + wav, 2, "whole numbers of Hz"},
+                  {render + "--preset " + at("missing.fxp") + wav, 1, "cannot read preset " + at("missing.fxp") + ": No such file"},
+                  {render + "--preset " + at("empty") + wav, 1, "empty: is a directory"},
+                  {render + "--preset " + at("junk.fxp") + wav, 1, "End of file error (the file is truncated: expected"},
+                  {render + "--preset " + at("eq.fxb") + wav, 1,
+                   "Invalid format of FXP / FXB data (the file is for the plug-in with ID 'D3EQ'"},
+                  {render + "--preset " + at("cut.fxb") + wav, 1,
+                   "(the file is truncated: expected " + std::to_string(bank.size()) + " bytes, the file has " +
+                       std::to_string(bank.size() - 10) + ")"},
+                  {render + "--set NoSuchThing=0.5" + wav, 2, "no parameter named \"NoSuchThing\""},
+                  {render + "--set 9=0.5" + wav, 2, "parameter index 9 out of range (the effect has 9 parameters)"},
+                  {"save " + kMVerb + " -o " + at("no/such/folder/x.fxp"), 1, "does not exist"},
+    });
+    EXPECT_EQ(run("").out, "") << "bare usage goes to stderr";
+    EXPECT_EQ(files(), (std::vector<std::string>{"cut.fxb", "empty", "eq.fxb", "junk.fxp", "mverb.fxb", "text.so"}))
+        << "no failed render leaves a file";
+}
+
+TEST_F(VsthostTest, NeverWritesOverItsInputAndAFailedRunLeavesTheOutputAlone)
 {
     if (!fs::exists(kMVerb))
         GTEST_SKIP() << "MVerb is not installed";
-    std::ofstream(at("text.so")) << "plain text";
-    std::ofstream(at("junk.fxp")) << "CcnK but nothing more";
-    ASSERT_EQ(run("save /usr/lib/vst/3BandEQ-vst.so -o " + at("eq.fxb")).first, 0);
-    const std::string render = "render " + kMVerb + " --generate sine --seconds 0.1 -o " + at("o.wav") + " ";
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"render fx.so --generate sine --set Gain=2 -o x.wav", 2, "values run from 0 to 1"},
-        {"bogus", 2, "usage:"},
-        {"info " + at("missing.so"), 1, "effect not found: "},
-        {"info " + at("text.so"), 1, "not a VST effect: "},
-        {"info " + at("empty"), 1, "not a VST effect (no shared library or bundle)"},
-        {"render " + kMVerb + " -i " + at("text.so") + " -o " + at("o.wav"), 1, "cannot read audio file"},
-        {render + "-o " + at("o.mp3"), 1, "unknown output format"},
-        {render + "--preset " + at("missing.fxp"), 1, "cannot open preset"},
-        {render + "--preset " + at("junk.fxp"), 1, "End of file error"},
-        {render + "--preset " + at("eq.fxb"), 1, "Invalid format of FXP / FXB data"},
-        {render + "--set NoSuchThing=0.5", 1, "no parameter named \"NoSuchThing\""},
-        {render + "--set 9=0.5", 1, "parameter index 9 out of range"},
-        {"save " + kMVerb + " -o " + at("no/such/folder/x.fxp"), 1, "cannot write"},
-    };
-    for (const auto& [arguments, status, message] : cases)
+    ASSERT_EQ(run("render " + kMVerb + " --generate noise --seconds 0.2 --format pcm16 -q -o " + at("in.wav")).status, 0);
+    const std::string original = contents(at("in.wav"));
+    fs::create_hard_link(at("in.wav"), at("hard.wav"));
+    fs::create_symlink(at("in.wav"), at("soft.wav"));
+    for (const char* output : {"in.wav", "hard.wav", "soft.wav"})
     {
-        const auto [got, output] = run(arguments);
-        EXPECT_EQ(got, status) << arguments << "\n" << output;
-        EXPECT_NE(output.find(message), std::string::npos) << arguments << "\n" << output;
+        const Outcome got = run("render " + kMVerb + " -i " + at("in.wav") + " -o " + at(output));
+        EXPECT_EQ(got.status, 2) << output;
+        EXPECT_NE(got.err.find("is the input"), std::string::npos) << got.err;
     }
+    EXPECT_EQ(run("render " + kMVerb + " -i " + at("soft.wav") + " -o " + kMVerb).status, 2);
+    EXPECT_EQ(contents(at("in.wav")), original);
+
+    // A failing run (a bad preset) and an interrupted one both leave the
+    // existing output as it was, and no temporary file behind.
+    std::ofstream(at("out.wav")) << "previous render";
+    std::ofstream(at("bad.fxp")) << "CcnK";
+    EXPECT_EQ(run("render " + kMVerb + " -i " + at("in.wav") + " -p " + at("bad.fxp") + " -o " + at("out.wav")).status, 1);
+    pid_t child = 0;
+    const std::string longRender = "exec " + std::string(DC_VSTHOST) + " render " + kMVerb + " --generate noise --seconds 86400 -q -o " + at("out.wav");
+    const char* argv[] = {"/bin/sh", "-c", longRender.c_str(), nullptr};
+    ASSERT_EQ(posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(contents(at("out.wav")), "previous render");
+    EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "empty", "hard.wav", "in.wav", "out.wav", "soft.wav"}));
+
+    ASSERT_EQ(run("render " + kMVerb + " -i " + at("soft.wav") + " -o " + at("out.wav")).status, 0);
+    EXPECT_EQ(SoundFile::read(at("out.wav")).frames(), 9600u) << "a successful run replaces it";
+}
+
+TEST_F(VsthostTest, MemoryStaysFlatWhateverTheLength)
+{
+    const std::string effect = fs::exists("/usr/lib/vst/PingPongPan-vst.so") ? "/usr/lib/vst/PingPongPan-vst.so" : kMVerb;
+    if (!fs::exists(effect))
+        GTEST_SKIP() << "no effect installed";
+    const std::string render = "render " + effect + " --generate noise --rate 48000 --channels 2 --format pcm16 -q -o " + at("long.wav") + " --seconds ";
+    const Outcome shortRun = run(render + "10");
+    const Outcome longRun = run(render + "600");
+    ASSERT_EQ(shortRun.status + longRun.status, 0) << shortRun.err << longRun.err;
+    EXPECT_EQ(fs::file_size(at("long.wav")), 44u + 600u * 48000u * 4u);
+    EXPECT_LT(longRun.peakKilobytes - shortRun.peakKilobytes, 10 * 1024)
+        << "peak memory " << shortRun.peakKilobytes << " kB for 10 s, " << longRun.peakKilobytes << " kB for 600 s";
+}
+
+struct FormatCase
+{
+    std::string arguments; // how the input is made, after "render EFFECT"
+    std::string output;
+    int format; // libsndfile's format of the written file
+};
+
+TEST_F(VsthostTest, WritesTheFormatItsDefaultsAndFormatPromise)
+{
+    if (!fs::exists(kMVerb))
+        GTEST_SKIP() << "MVerb is not installed";
+    const std::string sine = "--generate sine --seconds 0.1 ";
+    ASSERT_EQ(run("render " + kMVerb + " " + sine + "--format pcm16 -q -o " + at("in16.wav")).status, 0);
+    ASSERT_EQ(run("render " + kMVerb + " " + sine + "--format pcm24 -q -o " + at("in24.aif")).status, 0);
+    const std::vector<FormatCase> cases = {
+        {sine, "g.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {sine, "g.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+        {sine, "g.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+        {"-i " + at("in16.wav"), "a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        {"-i " + at("in16.wav"), "a.aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+        {"-i " + at("in16.wav"), "a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"-i " + at("in24.aif"), "b.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {"-i " + at("in16.wav") + " --format float", "c.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {sine + "--format pcm24", "c.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+    };
+    for (const FormatCase& c : cases)
+    {
+        const Outcome got = run("render " + kMVerb + " " + c.arguments + " -o " + at(c.output));
+        ASSERT_EQ(got.status, 0) << c.arguments << got.err;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(at(c.output).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        sf_close(file);
+        EXPECT_EQ(info.format, c.format) << c.arguments << " -o " << c.output;
+        // Plain AIFF for integer samples: only float needs AIFF-C.
+        if (c.output.ends_with(".aif") || c.output.ends_with(".aiff"))
+        {
+            EXPECT_EQ(contents(at(c.output)).substr(8, 4), (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ? "AIFC" : "AIFF");
+        }
+    }
+}
+
+TEST_F(VsthostTest, SaysWhatItDropsClipsOrLeavesOut)
+{
+    if (!fs::exists(kEQ))
+        GTEST_SKIP() << "3BandEQ is not installed";
+    const std::string render = "render " + kEQ + " --generate sine --seconds 1 ";
+    const std::string loud = "--set Low=1 --set Mid=1 --set High=1 --set Master=1 ";
+    const Outcome clipped = run(render + loud + "-o " + at("loud.flac"));
+    ASSERT_EQ(clipped.status, 0) << clipped.err;
+    EXPECT_NE(clipped.err.find("samples clipped at full scale: the effect's output peaks at +"), std::string::npos) << clipped.err;
+    EXPECT_NE(clipped.out.find("output 2 ch, 48000 frames at 48000 Hz: peak 4"), std::string::npos) << "the peak the effect made";
+    const Outcome floating = run(render + loud + "-o " + at("loud.wav"));
+    EXPECT_EQ(floating.err.find("clipped"), std::string::npos) << "float keeps the peaks";
+
+    const Outcome channels = run(render + "--channels 6 -o " + at("six.wav"));
+    EXPECT_NE(channels.err.find("the input has 6 channels, the effect 2 inputs: input channels 3 to 6 are left out"), std::string::npos)
+        << channels.err;
+    const Outcome late = run(render + "--tail 0.5 --cc 1.2:70:1 --cc 1.5:71:1 -o " + at("late.wav"));
+    EXPECT_EQ(late.err.find("1.2 s"), std::string::npos) << "inside the tail: sent";
+    EXPECT_NE(late.err.find("--cc at 1.5 s comes after the end of the render (1.500 s with the tail)"), std::string::npos) << late.err;
+    const Outcome quiet = run(render + "-q -o " + at("quiet.wav"));
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+}
+
+TEST_F(VsthostTest, InfoShowsWhatThePresetAndSettingsGiveWithTrimmedTexts)
+{
+#ifndef DC_PLUGIN_PATH
+    GTEST_SKIP() << "the plug-in is not built";
+#else
+    const std::string effect = DC_PLUGIN_PATH;
+    ASSERT_EQ(run("save " + effect + " --set PreGain=0.8 -o " + at("gain.fxp")).status, 0);
+    const Outcome preset = run("info " + effect + " --preset " + at("gain.fxp") + " --set PostGain=0.2");
+    ASSERT_EQ(preset.status, 0) << preset.err;
+    EXPECT_NE(preset.out.find("  0  PreGain                    0.8000  30 amt\n"), std::string::npos) << preset.out;
+    EXPECT_NE(preset.out.find("  2  PostGain                   0.2000  -30 amt\n"), std::string::npos) << preset.out;
+    const Outcome raw = run("info " + effect + " --raw");
+    EXPECT_NE(raw.out.find("  0  \"PreGain\"                  0.5000  \"      0\" \"amt\"\n"), std::string::npos) << raw.out;
+#endif
 }
 
 class VsthostEffectTest : public VsthostTest, public ::testing::WithParamInterface<std::string>
@@ -78,15 +285,15 @@ TEST_P(VsthostEffectTest, SavedPresetsRenderLikeTheSettingsTheyHold)
     if (!fs::exists(GetParam()))
         GTEST_SKIP() << GetParam() << " is not built or installed";
     const std::string settings = "--set 0=0.8 --set 1=0.3";
-    ASSERT_EQ(run("save " + GetParam() + " " + settings + " -o " + at("state.fxp")).first, 0);
-    ASSERT_EQ(run("save " + GetParam() + " " + settings + " -o " + at("state.fxb")).first, 0);
-    const std::string render = "render " + GetParam() + " --generate noise --seconds 0.5 --rate 44100 --block 300 -q ";
-    ASSERT_EQ(run(render + settings + " -o " + at("direct.wav")).first, 0);
-    const auto [status, output] = run(render + "--preset " + at("state.fxp") + " -o " + at("program.wav"));
-    ASSERT_EQ(status, 0) << output;
-    EXPECT_NE(output.find("output 2 ch, 22050 frames at 44100 Hz"), std::string::npos) << output;
-    ASSERT_EQ(run(render + "--preset " + at("state.fxb") + " -o " + at("bank.wav")).first, 0);
-    ASSERT_EQ(run(render + " -o " + at("default.wav")).first, 0);
+    ASSERT_EQ(run("save " + GetParam() + " " + settings + " -o " + at("state.fxp")).status, 0);
+    ASSERT_EQ(run("save " + GetParam() + " " + settings + " -o " + at("state.fxb")).status, 0);
+    const std::string render = "render " + GetParam() + " --generate noise --seconds 0.5 --rate 44100 --block 300 ";
+    ASSERT_EQ(run(render + settings + " -q -o " + at("direct.wav")).status, 0);
+    const Outcome program = run(render + "--preset " + at("state.fxp") + " -o " + at("program.wav"));
+    ASSERT_EQ(program.status, 0) << program.err;
+    EXPECT_NE(program.out.find("output 2 ch, 22050 frames at 44100 Hz"), std::string::npos) << program.out;
+    ASSERT_EQ(run(render + "--preset " + at("state.fxb") + " -q -o " + at("bank.wav")).status, 0);
+    ASSERT_EQ(run(render + " -q -o " + at("default.wav")).status, 0);
 
     const AudioBuffer direct = SoundFile::read(at("direct.wav"));
     EXPECT_EQ(SoundFile::read(at("program.wav")).samples, direct.samples);

@@ -151,7 +151,9 @@ TEST_F(ComponentRender, ControlChangesAtFrameOffsetsMatch)
         for (const Change& c : changes)
         {
             if (c.block == block)
+            {
                 ASSERT_EQ(MusicDeviceMIDIEvent(unit, 0xB3, c.controller, c.value, c.offset), noErr);
+            }
         }
     });
 
@@ -159,7 +161,9 @@ TEST_F(ComponentRender, ControlChangesAtFrameOffsetsMatch)
     reference.before = [&](size_t start) {
         std::vector<VstMidiEvent> events;
         for (const Change& c : changes)
-            if (static_cast<size_t>(c.block) * kBlock == start)
+        {
+            if (static_cast<size_t>(c.block) * kBlock != start)
+                continue;
             {
                 VstMidiEvent e{};
                 e.type = kVstMidiType;
@@ -170,6 +174,7 @@ TEST_F(ComponentRender, ControlChangesAtFrameOffsetsMatch)
                 e.midiData[2] = static_cast<char>(c.value);
                 events.push_back(e);
             }
+        }
         if (events.empty())
             return;
         std::vector<VstIntPtr> storage(2 + events.size() + 2, 0);

@@ -21,6 +21,10 @@
 #include <memory>
 
 class CodeBundle;
+namespace Files
+{
+class WriteFork;
+}
 class VSTPlugIn;
 struct NSView;
 
@@ -156,6 +160,41 @@ public:
     void convertVSTPresets(); // [UI thread]
     // True when the current preset changed.
     bool updateCurrentAUPreset(); // [UI thread]
+
+    // ---- Saved state, preset documents, conversion, factory presets (S) ----
+    // (TwinfoldPresets.cpp, PresetConversion.cpp, FactoryPresets.cpp,
+    // TwinfoldStateProperties.cpp)
+    // Renames the effect's current program (at most 24 Mac Roman characters).
+    void updateCurrentVSTProgramName(CFStringRef name); // [UI thread]
+    // The ClassInfo document of the current state (Create rule).
+    CFPropertyListRef copyClassInfo(); // [UI thread]
+    // Restores a ClassInfo document; malformed documents and records raise
+    // MacOSException kAudioUnitErr_InvalidPropertyValue.
+    void restoreClassInfo(CFPropertyListRef document); // [UI thread]
+    // CurrentPreset / PresentPreset: `givenSize` is the caller's buffer size.
+    void getCurrentPreset(UInt32 givenSize, UInt32* size, void* data, bool retainName); // [UI thread]
+    void setCurrentPreset(UInt32 size, const void* data); // [UI thread]
+    // Documents (Create rule) wrapping a record, the current program or the bank.
+    CFMutableDictionaryRef createAUPresetWithVSTData(size_t length, const uint8_t* bytes, CFStringRef name); // [UI thread]
+    CFMutableDictionaryRef createAUPresetOfCurrentProgram(CFStringRef name); // [UI thread]
+    CFMutableDictionaryRef createAUPresetOfCurrentBank(CFStringRef name); // [UI thread]
+    void convertVSTPresetsInDomain(short domain, const char* path); // [UI thread]
+    void convertVSTPreset(const FSRef& file, bool isBank); // [UI thread]
+    // One document per program in `folder`; with `writeList`, each file name
+    // and a CR go to `listFork`.
+    void convertLoadedPrograms(const FSRef& folder, bool writeList, Files::WriteFork* listFork); // [UI thread]
+    void createFactoryPresets(const FSRef& listFile); // [UI thread]
+    void loadFactoryPresets(const FSRef& listFile); // [UI thread]
+    // The property rows of the saved state, presets and the remaining
+    // properties; false for a property these rows do not know.
+    bool getStatePropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                              bool& readable, bool& writable, UInt32& minimumSize, UInt32& size); // [UI thread]
+    bool getStateProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, UInt32 givenSize,
+                          UInt32* size, void* data); // [UI thread]
+    bool setStateProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, UInt32 size,
+                          const void* data); // [UI thread]
+    void getParameterStringFromValue(AudioUnitParameterStringFromValue& request); // [UI thread]
+    void getParameterValueFromString(AudioUnitParameterValueFromString& request); // [UI thread]
 
     // ---- Idle timer (TwinfoldComponent.cpp) ----
     static void idleTimerProc(EventLoopTimerRef timer, void* userData); // [UI thread]

@@ -136,6 +136,8 @@ void TwinfoldComponent::getPropertyInfo(AudioUnitPropertyID id, AudioUnitScope s
         sizes(0, sizeof(HostCallbackInfo));
         return;
     default:
+        if (getStatePropertyInfo(id, scope, element, readable, writable, minimumSize, size))
+            return;
         throw MacOSException(kAudioUnitErr_InvalidProperty);
     }
 }
@@ -207,6 +209,8 @@ void TwinfoldComponent::getProperty(UInt32* ioSize, void* data, AudioUnitElement
         return;
     }
     default:
+        if (getStateProperty(id, scope, element, given, ioSize, data))
+            return;
         throw MacOSException(kAudioUnitErr_InvalidProperty);
     }
 }
@@ -263,6 +267,8 @@ void TwinfoldComponent::setProperty(UInt32 size, const void* data, AudioUnitElem
         return;
     }
     default:
+        if (setStateProperty(id, scope, element, size, data))
+            return;
         throw MacOSException(kAudioUnitErr_InvalidProperty);
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -503,7 +504,7 @@ OSStatus FolderIterator::next(std::vector<FSRef>& batch, size_t max)
     {
         return memFullErr;
     }
-    return batch.empty() ? errFSNoMoreItems : noErr;
+    return batch.empty() ? OSStatus(errFSNoMoreItems) : OSStatus(noErr);
 }
 
 void FolderIterator::close()

@@ -13,8 +13,9 @@
 //   carry kIsInvisible (0x4000).
 #pragma once
 
-#include "platform/FSRefSupport.h"
 #include "platform/ResultCodes.h"
+
+#include <CoreServices/CoreServices.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -36,6 +36,8 @@ struct AURenderRequest
     uint32_t blockSize = 512;
     std::vector<std::pair<std::string, float>> settings; // parameter ID or name, AudioUnit value
     std::vector<AUMidiEvent> midi; // sorted by frame
+    std::string state; // an .aupreset restored as the unit's ClassInfo first, or empty
+    int32_t preset = -1; // a factory preset selected after the state, or -1
 };
 
 // Interleaved stereo output of the whole request. Throws AUError.

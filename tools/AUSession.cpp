@@ -1,4 +1,5 @@
 #include "tools/AUSession.h"
+#include "tools/AUState.h"
 
 #include <algorithm>
 #include <cctype>
@@ -448,6 +449,10 @@ void printComponentInfo(const std::string& bundle)
 std::vector<float> renderWithComponent(const AURenderRequest& request, void (*progress)(double, void*), void* progressData)
 {
     AUSession session(request.bundle);
+    if (!request.state.empty())
+        restoreStateFile(session, request.state);
+    if (request.preset >= 0)
+        selectFactoryPreset(session, request.preset);
     session.setFormat(request.sampleRate, request.inputChannels);
     session.setMaximumFrames(request.blockSize);
     for (const auto& [parameter, value] : request.settings)

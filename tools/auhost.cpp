@@ -2,6 +2,7 @@
 // Component Manager and AudioUnit calls only. Lists a component's
 // registration, buses, formats and parameters; renders audio files through it.
 #include "tools/AUHost.h"
+#include "tools/AUStateCommands.h"
 #include "tools/CommandLine.h"
 #include "tools/ProgressBar.h"
 #include "tools/SoundFile.h"
@@ -43,6 +44,8 @@ struct AUCommandLine
     bool quiet = false;
     std::vector<AUSetting> settings;
     std::vector<ControlChange> controlChanges;
+    std::string state; // an .aupreset restored as ClassInfo before rendering
+    int32_t preset = -1; // a factory preset selected before rendering
 };
 
 const char* usage()
@@ -51,7 +54,10 @@ const char* usage()
            "  auhost info BUNDLE\n"
            "  auhost render BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
            "                -o OUTPUT [--block N] [--set PARAM=VALUE]... [--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]...\n"
-           "                [--tail SECONDS] [--quiet]\n"
+           "                [--tail SECONDS] [--state FILE.aupreset] [--preset N] [--quiet]\n"
+           "  auhost save BUNDLE -o NAME.aupreset [--state FILE] [--preset N] [--set PARAM=VALUE]...\n"
+           "  auhost presets BUNDLE\n"
+           "  auhost convert BUNDLE [--quiet]\n"
            "\n"
            "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
            "PARAM is a parameter's ID or its name; VALUE is in the parameter's own units (see auhost info).\n"
@@ -87,7 +93,7 @@ AUCommandLine parse(const std::vector<std::string>& arguments)
         return line;
     line.command = arguments[0];
     if (line.command != "info" && line.command != "render")
-        throw UsageError("unknown command \"" + line.command + "\" (expected info or render)");
+        throw UsageError("unknown command \"" + line.command + "\" (expected info, render, save, presets or convert)");
     auto valueOf = [&](size_t& i) -> const std::string& {
         if (i + 1 >= arguments.size())
             throw UsageError("option " + arguments[i] + " needs a value");
@@ -124,6 +130,10 @@ AUCommandLine parse(const std::vector<std::string>& arguments)
                 throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=0.5 or \"Pre Cut=0.25\")");
             line.settings.push_back({text.substr(0, at), static_cast<float>(number(text.substr(at + 1), "--set value"))});
         }
+        else if (a == "--state")
+            line.state = valueOf(i);
+        else if (a == "--preset")
+            line.preset = integer(valueOf(i), "--preset", 0, 0x7FFFFFFF);
         else if (a == "--cc")
             line.controlChanges.push_back(parseControlChange(valueOf(i)));
         else if (a == "-q" || a == "--quiet")
@@ -154,7 +164,7 @@ AUCommandLine parse(const std::vector<std::string>& arguments)
         if (line.output.empty())
             throw UsageError("render needs -o OUTPUT");
     }
-    else if (!line.output.empty() || !line.input.empty() || !line.settings.empty())
+    else if (!line.output.empty() || !line.input.empty() || !line.settings.empty() || !line.state.empty() || line.preset >= 0)
         throw UsageError("info takes no input, output or settings");
     return line;
 }
@@ -189,6 +199,8 @@ int render(const AUCommandLine& line)
     request.frames = input.frames();
     request.tailFrames = static_cast<size_t>(std::llround(line.tailSeconds * input.sampleRate));
     request.blockSize = static_cast<uint32_t>(line.blockSize);
+    request.state = line.state;
+    request.preset = line.preset;
     for (const AUSetting& setting : line.settings)
         request.settings.emplace_back(setting.parameter, setting.value);
     std::vector<ControlChange> changes = line.controlChanges;
@@ -228,6 +240,24 @@ int render(const AUCommandLine& line)
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && isStateCommand(arguments[0]))
+    {
+        try
+        {
+            return runStateCommand(arguments);
+        }
+        catch (const UsageError& e)
+        {
+            std::fprintf(stderr, "auhost: %s\n\n%s", e.what(), usage());
+            return kBadUsage;
+        }
+        catch (const std::exception& e)
+        {
+            std::fprintf(stderr, "auhost: %s\n", e.what());
+            return kFailure;
+        }
+    }
     AUCommandLine line;
     try
     {

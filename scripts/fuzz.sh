@@ -2,8 +2,9 @@
 # Builds the libFuzzer targets (clang, ASan+UBSan) in build-fuzz and runs each
 # for N seconds (default 60): scripts/fuzz.sh [seconds] [fuzzer ...]
 # Fuzzers: fuzz_set_chunk, fuzz_dispatcher (engine), fuzz_load_preset (program
-# and bank records against a live effect), fuzz_property_list (the platform
-# library's property-list reader).
+# and bank records against a live effect), fuzz_parameter_mapping (the
+# parameter mapping file reader), fuzz_property_list (the platform library's
+# property-list reader).
 # Corpora are kept in build-fuzz/corpus/<fuzzer>; crash files land in
 # build-fuzz/artifacts/. Reproduce one with: build-fuzz/fuzz/<subsystem>/<fuzzer> <file>
 set -euo pipefail
@@ -11,7 +12,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 shift || true
 FUZZERS=("$@")
-if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset fuzz_property_list); fi
+if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset fuzz_parameter_mapping fuzz_property_list); fi
 BUILD=${BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 
@@ -41,6 +42,7 @@ for fuzzer in "${FUZZERS[@]}"; do
   mkdir -p "$corpus"
   if [ "$fuzzer" = fuzz_set_chunk ] && command -v python3 >/dev/null; then seed_chunks "$corpus"; fi
   if [ "$fuzzer" = fuzz_load_preset ]; then cp -n fuzz/auadapter/corpus/* "$corpus/"; fi
+  if [ "$fuzzer" = fuzz_parameter_mapping ]; then cp -n fuzz/auadapter/mapping-corpus/* "$corpus/"; fi
   if [ "$fuzzer" = fuzz_property_list ]; then cp -n fuzz/platform/corpus/* "$corpus/"; fi
   binary=$(find "$BUILD/fuzz" -type f -name "$fuzzer" | head -n 1)
   echo "== $fuzzer for ${SECONDS_EACH}s"

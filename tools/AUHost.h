@@ -19,26 +19,34 @@ struct AUError : std::runtime_error
 // parameters. Throws AUError.
 void printComponentInfo(const std::string& bundle);
 
+// A MIDI event at a frame of the block it is sent with.
 struct AUMidiEvent
 {
-    size_t frame;
+    uint32_t frame;
     uint8_t status, data1, data2;
 };
 
-struct AURenderRequest
+// One component opened for a render: stream formats at `sampleRate` with
+// `inputChannels` (1 or 2) in and stereo out, slices of `blockSize` frames,
+// a state file restored and a factory preset selected first when given,
+// the settings applied (parameter ID or name, AudioUnit value) and the unit
+// initialised. Throws AUError.
+class AUStreamRenderer
 {
-    std::string bundle;
-    double sampleRate = 48000.0;
-    uint32_t inputChannels = 2; // 1 or 2
-    const float* input = nullptr; // interleaved
-    size_t frames = 0;
-    size_t tailFrames = 0;
-    uint32_t blockSize = 512;
-    std::vector<std::pair<std::string, float>> settings; // parameter ID or name, AudioUnit value
-    std::vector<AUMidiEvent> midi; // sorted by frame
-    std::string state; // an .aupreset restored as the unit's ClassInfo first, or empty
-    int32_t preset = -1; // a factory preset selected after the state, or -1
-};
+public:
+    AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
+                     const std::vector<std::pair<std::string, float>>& settings, const std::string& stateFile = {},
+                     int32_t factoryPreset = -1);
+    ~AUStreamRenderer();
+    AUStreamRenderer(const AUStreamRenderer&) = delete;
+    AUStreamRenderer& operator=(const AUStreamRenderer&) = delete;
 
-// Interleaved stereo output of the whole request. Throws AUError.
-std::vector<float> renderWithComponent(const AURenderRequest& request, void (*progress)(double, void*), void* progressData);
+    static constexpr uint32_t outputChannels = 2;
+    // One render cycle: `frames` (at most the block size) interleaved input
+    // frames in, interleaved stereo out; `events` go out before it.
+    void process(const float* input, float* output, uint32_t frames, const std::vector<AUMidiEvent>& events);
+
+private:
+    struct State;
+    State* state;
+};

@@ -87,32 +87,6 @@ std::string folded(const std::string& text)
     return out;
 }
 
-struct RenderInput
-{
-    const AURenderJob* job;
-    size_t start;
-};
-
-OSStatus provideInput(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
-                      AudioBufferList* list)
-{
-    const auto* state = static_cast<const RenderInput*>(refCon);
-    const AURenderJob& job = *state->job;
-    for (UInt32 c = 0; c < list->mNumberBuffers; ++c)
-    {
-        auto* out = static_cast<float*>(list->mBuffers[c].mData);
-        if (!out)
-            return paramErr;
-        const UInt32 source = std::min(c, job.inputChannels - 1);
-        for (UInt32 i = 0; i < frames; ++i)
-        {
-            const size_t frame = state->start + i;
-            out[i] = frame < job.frames ? job.input[frame * job.inputChannels + source] : 0.0f;
-        }
-    }
-    return noErr;
-}
-
 } // namespace
 
 std::string describeStatus(OSStatus status)
@@ -300,58 +274,6 @@ Float64 AUSession::latency() const
     return seconds;
 }
 
-std::vector<float> renderThrough(AUSession& session, const AURenderJob& job, void (*progress)(double, void*), void* progressData)
-{
-    AudioUnit unit = session.unit();
-    RenderInput state{&job, 0};
-    AURenderCallbackStruct callback{&provideInput, &state};
-    check(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &callback, sizeof(callback)),
-          "setting the input callback");
-    check(AudioUnitInitialize(unit), "initialising the unit");
-
-    const size_t total = job.frames + job.tailFrames;
-    std::vector<float> output(total * 2, 0.0f);
-    struct
-    {
-        UInt32 mNumberBuffers;
-        AudioBuffer mBuffers[2];
-    } list{};
-    size_t nextEvent = 0;
-    for (size_t start = 0; start < total; start += job.blockSize)
-    {
-        const auto frames = static_cast<UInt32>(std::min<size_t>(job.blockSize, total - start));
-        while (nextEvent < job.midi.size() && job.midi[nextEvent].frame < start + frames)
-        {
-            const AURenderJob::MIDI& m = job.midi[nextEvent++];
-            check(MusicDeviceMIDIEvent(unit, m.status, m.data1, m.data2, static_cast<UInt32>(m.frame > start ? m.frame - start : 0)),
-                  "sending MIDI");
-        }
-        state.start = start;
-        list.mNumberBuffers = 2;
-        for (auto& buffer : list.mBuffers)
-        {
-            buffer.mNumberChannels = 1;
-            buffer.mDataByteSize = frames * sizeof(float);
-            buffer.mData = nullptr;
-        }
-        AudioTimeStamp time{};
-        time.mSampleTime = static_cast<Float64>(start);
-        time.mFlags = kAudioTimeStampSampleTimeValid;
-        AudioUnitRenderActionFlags flags = 0;
-        check(AudioUnitRender(unit, &flags, &time, 0, frames, reinterpret_cast<AudioBufferList*>(&list)), "rendering");
-        for (UInt32 c = 0; c < 2; ++c)
-        {
-            const auto* data = static_cast<const float*>(list.mBuffers[c].mData);
-            for (UInt32 i = 0; i < frames; ++i)
-                output[(start + i) * 2 + c] = data[i];
-        }
-        if (progress)
-            progress(static_cast<double>(start + frames) / static_cast<double>(total), progressData);
-    }
-    AudioUnitUninitialize(unit);
-    return output;
-}
-
 namespace
 {
 
@@ -446,25 +368,100 @@ void printComponentInfo(const std::string& bundle)
     }
 }
 
-std::vector<float> renderWithComponent(const AURenderRequest& request, void (*progress)(double, void*), void* progressData)
+struct AUStreamRenderer::State
 {
-    AUSession session(request.bundle);
-    if (!request.state.empty())
-        restoreStateFile(session, request.state);
-    if (request.preset >= 0)
-        selectFactoryPreset(session, request.preset);
-    session.setFormat(request.sampleRate, request.inputChannels);
-    session.setMaximumFrames(request.blockSize);
-    for (const auto& [parameter, value] : request.settings)
-        check(AudioUnitSetParameter(session.unit(), session.findParameter(parameter), kAudioUnitScope_Global, 0, value, 0),
-              "setting " + parameter);
-    AURenderJob job;
-    job.input = request.input;
-    job.frames = request.frames;
-    job.inputChannels = request.inputChannels;
-    job.tailFrames = request.tailFrames;
-    job.blockSize = request.blockSize;
-    for (const AUMidiEvent& m : request.midi)
-        job.midi.push_back({m.frame, m.status, m.data1, m.data2});
-    return renderThrough(session, job, progress, progressData);
+    AUSession session;
+    uint32_t inputChannels;
+    uint32_t blockSize;
+    std::vector<std::vector<float>> planar;
+    Float64 sampleTime = 0.0;
+    State(const std::string& bundle, uint32_t channels, uint32_t block)
+        : session(bundle), inputChannels(channels), blockSize(block), planar(channels, std::vector<float>(block))
+    {
+    }
+    static OSStatus provide(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
+                            AudioBufferList* list)
+    {
+        auto* state = static_cast<State*>(refCon);
+        if (frames > state->blockSize)
+            return paramErr;
+        for (UInt32 c = 0; c < list->mNumberBuffers; ++c)
+        {
+            if (!list->mBuffers[c].mData)
+                return paramErr;
+            const auto& source = state->planar[std::min<size_t>(c, state->planar.size() - 1)];
+            std::memcpy(list->mBuffers[c].mData, source.data(), frames * sizeof(float));
+        }
+        return noErr;
+    }
+};
+
+AUStreamRenderer::AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
+                                   const std::vector<std::pair<std::string, float>>& settings, const std::string& stateFile,
+                                   int32_t factoryPreset)
+    : state(new State(bundle, inputChannels, blockSize))
+{
+    try
+    {
+        AUSession& session = state->session;
+        if (!stateFile.empty())
+            restoreStateFile(session, stateFile);
+        if (factoryPreset >= 0)
+            selectFactoryPreset(session, factoryPreset);
+        session.setFormat(sampleRate, inputChannels);
+        session.setMaximumFrames(blockSize);
+        for (const auto& [parameter, value] : settings)
+            check(AudioUnitSetParameter(session.unit(), session.findParameter(parameter), kAudioUnitScope_Global, 0, value, 0),
+                  "setting " + parameter);
+        AURenderCallbackStruct callback{&State::provide, state};
+        check(AudioUnitSetProperty(session.unit(), kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &callback,
+                                   sizeof(callback)),
+              "setting the input callback");
+        check(AudioUnitInitialize(session.unit()), "initialising the unit");
+    }
+    catch (...)
+    {
+        delete state;
+        throw;
+    }
+}
+
+AUStreamRenderer::~AUStreamRenderer()
+{
+    AudioUnitUninitialize(state->session.unit());
+    delete state;
+}
+
+void AUStreamRenderer::process(const float* input, float* output, uint32_t frames, const std::vector<AUMidiEvent>& events)
+{
+    AudioUnit unit = state->session.unit();
+    for (uint32_t c = 0; c < state->inputChannels; ++c)
+        for (uint32_t i = 0; i < frames; ++i)
+            state->planar[c][i] = input[i * state->inputChannels + c];
+    for (const AUMidiEvent& m : events)
+        check(MusicDeviceMIDIEvent(unit, m.status, m.data1, m.data2, m.frame), "sending MIDI");
+    struct
+    {
+        UInt32 mNumberBuffers;
+        AudioBuffer mBuffers[2];
+    } list{};
+    list.mNumberBuffers = 2;
+    for (auto& buffer : list.mBuffers)
+    {
+        buffer.mNumberChannels = 1;
+        buffer.mDataByteSize = frames * sizeof(float);
+        buffer.mData = nullptr;
+    }
+    AudioTimeStamp time{};
+    time.mSampleTime = state->sampleTime;
+    time.mFlags = kAudioTimeStampSampleTimeValid;
+    AudioUnitRenderActionFlags flags = 0;
+    check(AudioUnitRender(unit, &flags, &time, 0, frames, reinterpret_cast<AudioBufferList*>(&list)), "rendering");
+    state->sampleTime += frames;
+    for (UInt32 c = 0; c < 2; ++c)
+    {
+        const auto* data = static_cast<const float*>(list.mBuffers[c].mData);
+        for (UInt32 i = 0; i < frames; ++i)
+            output[i * 2 + c] = data[i];
+    }
 }

@@ -65,21 +65,3 @@ private:
     AudioUnit instance = nullptr;
 };
 
-// Interleaved float input in, interleaved stereo out, block by block, with
-// MIDI control changes at their frames. `progress` may be empty.
-struct AURenderJob
-{
-    const float* input = nullptr;
-    size_t frames = 0;
-    UInt32 inputChannels = 2;
-    size_t tailFrames = 0;
-    UInt32 blockSize = 512;
-    struct MIDI
-    {
-        size_t frame;
-        UInt8 status, data1, data2;
-    };
-    std::vector<MIDI> midi; // sorted by frame
-};
-std::vector<float> renderThrough(AUSession& session, const AURenderJob& job, void (*progress)(double, void*) = nullptr,
-                                 void* progressData = nullptr);

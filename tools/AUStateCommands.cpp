@@ -1,7 +1,7 @@
 #include "tools/AUStateCommands.h"
 
 #include "tools/AUState.h"
-#include "tools/CommandLine.h"
+#include "tools/ArgumentParser.h"
 
 #include <atomic>
 #include <cerrno>

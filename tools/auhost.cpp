@@ -1,245 +1,281 @@
 // auhost: a command-line AudioUnit host written against the published
 // Component Manager and AudioUnit calls only. Lists a component's
-// registration, buses, formats and parameters; renders audio files through it.
+// registration, buses, formats and parameters; renders audio through it
+// block by block.
 #include "tools/AUHost.h"
 #include "tools/AUStateCommands.h"
-#include "tools/CommandLine.h"
+#include "tools/ArgumentParser.h"
+#include "tools/FileChecks.h"
+#include "tools/HostOptions.h"
+#include "tools/LevelMeter.h"
 #include "tools/ProgressBar.h"
 #include "tools/SoundFile.h"
+#include "tools/SoundFileReader.h"
+#include "tools/SoundFileWriter.h"
 #include "tools/TestSignal.h"
+#include "tools/ToolMain.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace
 {
 
-constexpr int kFailure = 1;
-constexpr int kBadUsage = 2;
+const OptionSpec kQuiet{"--quiet", "-q", "", "no progress bar and no summary"};
 
-struct AUSetting
+ToolSpec auhostSpec()
 {
-    std::string parameter;
-    float value = 0.0f;
-};
+    ToolSpec tool;
+    tool.name = "auhost";
+    tool.version = DC_VERSION;
+    tool.summary = "auhost hosts an AudioUnit component on the command line through the published AudioUnit calls:\n"
+                   "it lists the component's registration, buses and parameters and renders audio files through it.";
+    tool.footer = "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
+                  "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n";
+    CommandSpec info{"info", "BUNDLE",
+                     "Lists the registration, version, buses and stream formats, latency and the parameters (ID, name, unit,\n"
+                     "range, default, current value, flags and value names).",
+                     {},
+                     ""};
+    CommandSpec render{
+        "render",
+        "BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
+        "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--set PARAM=VALUE]...\n"
+        "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--state FILE.aupreset] [--preset N] [--quiet]",
+        "Runs an audio file or a generated signal through the component, one render cycle per block, and writes the result.",
+        {{"--input", "-i", "FILE", "the audio file to process (mono or stereo); the unit runs at its rate"},
+         {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"},
+         {"--seconds", "", "S", "length of the generated signal (default 5, at most 86400)"},
+         {"--channels", "", "N", "channels of the generated signal, 1 or 2 (default 2)"},
+         {"--rate", "", "HZ", "sample rate of the generated signal, 1000 to 768000 (default 48000)"},
+         {"--output", "-o", "FILE", "the file to write: .wav, .flac, .aif or .aiff"},
+         {"--format", "", "F", "sample format: pcm16, pcm24 or float (default: the input's own; float for generated signals)"},
+         {"--block", "", "N", "frames per render cycle, 1 to 65536 (default 512); also the unit's maximum slice"},
+         {"--set", "", "PARAM=VALUE", "a parameter by ID or name, VALUE in its AudioUnit units (see auhost info)", true},
+         {"--cc", "", "S:CC:VALUE[:CH]", "a MIDI control change at S seconds, controller 0-127, value 0-127, channel 1-16 (default 1)",
+          true},
+         {"--tail", "", "SECONDS", "silence fed after the input (default 0, at most 3600)"},
+         {"--state", "", "FILE", "an .aupreset restored as the unit's state before rendering"},
+         {"--preset", "", "N", "a factory preset selected (after --state) before rendering"},
+         kQuiet},
+        "A mono input uses the unit's mono-in, stereo-out configuration; the output is always stereo.\n"
+        "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
+        "an output that is the input, also through a link, is refused.\n"};
+    tool.commands = {info, render};
+    return tool;
+}
 
 struct AUCommandLine
 {
-    std::string command; // "help", "info" or "render"
-    std::string bundle;
-    std::string input, output, generate;
+    bool render = false;
+    std::string bundle, input, output, generate;
     double seconds = 5.0;
     int32_t channels = 2;
-    double sampleRate = 0.0; // 0: not given
+    int32_t sampleRate = 48000;
     int32_t blockSize = 512;
     double tailSeconds = 0.0;
+    std::optional<SampleFormat> format;
     bool quiet = false;
-    std::vector<AUSetting> settings;
+    std::vector<std::pair<std::string, float>> settings;
     std::vector<ControlChange> controlChanges;
     std::string state; // an .aupreset restored as ClassInfo before rendering
     int32_t preset = -1; // a factory preset selected before rendering
 };
 
-const char* usage()
-{
-    return "usage:\n"
-           "  auhost info BUNDLE\n"
-           "  auhost render BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
-           "                -o OUTPUT [--block N] [--set PARAM=VALUE]... [--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]...\n"
-           "                [--tail SECONDS] [--state FILE.aupreset] [--preset N] [--quiet]\n"
-           "  auhost save BUNDLE -o NAME.aupreset [--state FILE] [--preset N] [--set PARAM=VALUE]...\n"
-           "  auhost presets BUNDLE\n"
-           "  auhost convert BUNDLE [--quiet]\n"
-           "\n"
-           "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
-           "PARAM is a parameter's ID or its name; VALUE is in the parameter's own units (see auhost info).\n"
-           "Audio files: .wav, .flac, .aif, .aiff (libsndfile), mono or stereo. The unit runs at the input's rate.\n";
-}
-
-double number(const std::string& text, const std::string& what)
-{
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value))
-        throw UsageError("bad " + what + ": \"" + text + "\" is not a number");
-    return value;
-}
-
-int32_t integer(const std::string& text, const std::string& what, long lowest, long highest)
-{
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno == ERANGE || value < lowest || value > highest)
-        throw UsageError("bad " + what + ": \"" + text + "\" (expected a whole number from " + std::to_string(lowest) + " to " +
-                         std::to_string(highest) + ")");
-    return static_cast<int32_t>(value);
-}
-
-AUCommandLine parse(const std::vector<std::string>& arguments)
+AUCommandLine commandLineFrom(const ParsedArguments& arguments)
 {
     AUCommandLine line;
-    line.command = "help";
-    if (arguments.empty() || arguments[0] == "help" || arguments[0] == "--help" || arguments[0] == "-h")
-        return line;
-    line.command = arguments[0];
-    if (line.command != "info" && line.command != "render")
-        throw UsageError("unknown command \"" + line.command + "\" (expected info, render, save, presets or convert)");
-    auto valueOf = [&](size_t& i) -> const std::string& {
-        if (i + 1 >= arguments.size())
-            throw UsageError("option " + arguments[i] + " needs a value");
-        return arguments[++i];
-    };
-    bool secondsGiven = false;
-    for (size_t i = 1; i < arguments.size(); ++i)
+    line.render = arguments.command == "render";
+    try
     {
-        const std::string& a = arguments[i];
-        if (a == "-i" || a == "--input")
-            line.input = valueOf(i);
-        else if (a == "-o" || a == "--output")
-            line.output = valueOf(i);
-        else if (a == "--generate")
-            line.generate = valueOf(i);
-        else if (a == "--seconds")
+        if (arguments.positionals.empty())
+            throw UsageError("no component bundle given");
+        if (arguments.positionals.size() > 1)
+            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
+        line.bundle = arguments.positionals[0];
+        if (!line.render)
+            return line;
+        line.input = arguments.value("--input");
+        line.output = arguments.value("--output");
+        line.generate = arguments.value("--generate");
+        line.quiet = arguments.has("--quiet");
+        line.state = arguments.value("--state");
+        if (arguments.has("--preset"))
+            line.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);
+        if (arguments.has("--seconds"))
+            line.seconds = parseNumber(arguments.value("--seconds"), "--seconds");
+        if (arguments.has("--channels"))
+            line.channels = parseInteger(arguments.value("--channels"), "--channels", 1, 2);
+        if (arguments.has("--rate"))
         {
-            line.seconds = number(valueOf(i), "--seconds");
-            secondsGiven = true;
+            const double rate = parseNumber(arguments.value("--rate"), "--rate");
+            if (rate < 1000.0 || rate > 768000.0 || rate != std::floor(rate))
+                throw UsageError("bad --rate: sample rates are whole numbers from 1000 to 768000 Hz");
+            line.sampleRate = static_cast<int32_t>(rate);
         }
-        else if (a == "--channels")
-            line.channels = integer(valueOf(i), "--channels", 1, 2);
-        else if (a == "--rate")
-            line.sampleRate = number(valueOf(i), "--rate");
-        else if (a == "--block")
-            line.blockSize = integer(valueOf(i), "--block", 1, 1 << 16);
-        else if (a == "--tail")
-            line.tailSeconds = number(valueOf(i), "--tail");
-        else if (a == "--set")
+        if (arguments.has("--block"))
+            line.blockSize = parseInteger(arguments.value("--block"), "--block", 1, 1 << 16);
+        if (arguments.has("--tail"))
+            line.tailSeconds = parseNumber(arguments.value("--tail"), "--tail");
+        if (arguments.has("--format"))
         {
-            const std::string& text = valueOf(i);
+            line.format = parseSampleFormat(arguments.value("--format"));
+            if (!line.format)
+                throw UsageError("bad --format \"" + arguments.value("--format") + "\" (expected pcm16, pcm24 or float)");
+        }
+        for (const std::string& text : arguments.values("--set"))
+        {
             const size_t at = text.rfind('=');
             if (at == std::string::npos || at == 0)
-                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=0.5 or \"Pre Cut=0.25\")");
-            line.settings.push_back({text.substr(0, at), static_cast<float>(number(text.substr(at + 1), "--set value"))});
+                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or \"Pre Cut=0.25\")");
+            line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
         }
-        else if (a == "--state")
-            line.state = valueOf(i);
-        else if (a == "--preset")
-            line.preset = integer(valueOf(i), "--preset", 0, 0x7FFFFFFF);
-        else if (a == "--cc")
-            line.controlChanges.push_back(parseControlChange(valueOf(i)));
-        else if (a == "-q" || a == "--quiet")
-            line.quiet = true;
-        else if (!a.empty() && a[0] == '-')
-            throw UsageError("unknown option " + a);
-        else if (line.bundle.empty())
-            line.bundle = a;
-        else
-            throw UsageError("unexpected argument \"" + a + "\"");
-    }
-    if (line.bundle.empty())
-        throw UsageError("no component bundle given");
-    if (line.sampleRate != 0.0 && (line.sampleRate < 1000.0 || line.sampleRate > 768000.0))
-        throw UsageError("bad --rate: sample rates run from 1000 to 768000 Hz");
-    if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
-        throw UsageError("bad --tail: from 0 to 3600 seconds");
-    if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
-        throw UsageError("bad --seconds: more than 0 and at most a day");
-    if (line.command == "render")
-    {
+        for (const std::string& text : arguments.values("--cc"))
+            line.controlChanges.push_back(parseControlChange(text));
+
+        if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
+            throw UsageError("bad --tail: from 0 to 3600 seconds");
+        if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
+            throw UsageError("bad --seconds: more than 0 and at most a day");
         if (line.input.empty() == line.generate.empty())
             throw UsageError("render needs either -i INPUT or --generate KIND");
-        if (!line.generate.empty() && line.generate != "sine" && line.generate != "noise" && line.generate != "sweep")
+        if (!line.generate.empty() && !TestSignal::isKind(line.generate))
             throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
-        if (!line.input.empty() && (line.sampleRate != 0.0 || secondsGiven))
-            throw UsageError("--rate and --seconds apply to generated signals; an input file has its own");
+        if (!line.input.empty() && (arguments.has("--rate") || arguments.has("--seconds") || arguments.has("--channels")))
+            throw UsageError("--rate, --seconds and --channels apply to generated signals; an input file has its own");
         if (line.output.empty())
             throw UsageError("render needs -o OUTPUT");
+        const std::optional<Container> container = containerFor(line.output);
+        if (!container)
+            throw UsageError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
+        if (line.format && !canHold(*container, *line.format))
+            throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*line.format) +
+                             " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
     }
-    else if (!line.output.empty() || !line.input.empty() || !line.settings.empty() || !line.state.empty() || line.preset >= 0)
-        throw UsageError("info takes no input, output or settings");
+    catch (UsageError& e)
+    {
+        if (e.command.empty())
+            e.command = arguments.command;
+        throw;
+    }
     return line;
 }
 
-void printLevels(const char* what, const AudioBuffer& audio)
+void printLevels(const char* what, int32_t channels, uint64_t frames, int32_t rate, const LevelMeter& levels)
 {
-    std::printf("%-6s %d ch, %zu frames at %.0f Hz: peak %.2f dBFS, RMS %.2f dBFS\n", what, audio.channels, audio.frames(),
-                audio.sampleRate, toDecibels(audio.peak()), toDecibels(audio.rms()));
+    std::printf("%-6s %d ch, %" PRIu64 " frames at %d Hz: peak %.2f dBFS, RMS %.2f dBFS\n", what, channels, frames, rate,
+                toDecibels(levels.peak()), toDecibels(levels.rms()));
 }
 
-void showProgress(double fraction, void* bar)
+uint64_t frameAt(double seconds, int32_t rate)
 {
-    static_cast<ProgressBar*>(bar)->update(fraction);
+    return static_cast<uint64_t>(std::llround(seconds * rate));
 }
 
 int render(const AUCommandLine& line)
 {
-    if (!SoundFile::isWritableName(line.output))
-        throw SoundFileError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
-    const AudioBuffer input = line.input.empty()
-                                  ? generateSignal(line.generate, line.seconds, line.channels,
-                                                   line.sampleRate != 0.0 ? line.sampleRate : 48000.0)
-                                  : SoundFile::read(line.input);
-    if (input.channels != 1 && input.channels != 2)
-        throw AUError("the input has " + std::to_string(input.channels) + " channels; the unit takes mono or stereo");
+    if (!line.input.empty() && isSameFile(line.output, line.input))
+        throw UsageError("the output " + line.output + " is the input " + line.input + " (choose another output file)", "render");
+    std::unique_ptr<AudioSource> source;
+    std::optional<SampleFormat> inputFormat;
+    if (!line.input.empty())
+    {
+        auto reader = std::make_unique<SoundFileReader>(line.input);
+        inputFormat = reader->sampleFormat();
+        source = std::move(reader);
+    }
+    else
+        source = std::make_unique<TestSignal>(line.generate, line.seconds, line.channels, line.sampleRate);
+    const int32_t channels = source->channels();
+    if (channels != 1 && channels != 2)
+        throw FileError("the input " + line.input + " has " + std::to_string(channels) + " channels; the unit takes mono or stereo");
+    const int32_t rate = source->sampleRate();
+    const Container container = *containerFor(line.output);
+    const SampleFormat format = line.format.value_or(defaultSampleFormat(container, inputFormat));
 
-    AURenderRequest request;
-    request.bundle = line.bundle;
-    request.sampleRate = input.sampleRate;
-    request.inputChannels = static_cast<uint32_t>(input.channels);
-    request.input = input.samples.data();
-    request.frames = input.frames();
-    request.tailFrames = static_cast<size_t>(std::llround(line.tailSeconds * input.sampleRate));
-    request.blockSize = static_cast<uint32_t>(line.blockSize);
-    request.state = line.state;
-    request.preset = line.preset;
-    for (const AUSetting& setting : line.settings)
-        request.settings.emplace_back(setting.parameter, setting.value);
+    AUStreamRenderer unit(line.bundle, rate, static_cast<uint32_t>(channels), static_cast<uint32_t>(line.blockSize), line.settings,
+                          line.state, line.preset);
+
     std::vector<ControlChange> changes = line.controlChanges;
     std::stable_sort(changes.begin(), changes.end(), [](const ControlChange& a, const ControlChange& b) { return a.seconds < b.seconds; });
-    for (const ControlChange& c : changes)
-        request.midi.push_back({static_cast<size_t>(std::llround(c.seconds * input.sampleRate)), static_cast<uint8_t>(0xB0 | (c.channel - 1)),
-                                static_cast<uint8_t>(c.controller), static_cast<uint8_t>(c.value)});
+    const uint64_t tailFrames = frameAt(line.tailSeconds, rate);
+    const uint64_t total = source->frames() + tailFrames;
+    for (const ControlChange& change : changes)
+        if (frameAt(change.seconds, rate) >= total)
+        {
+            char text[160];
+            std::snprintf(text, sizeof(text), "--cc at %g s comes after the end of the render (%.3f s with the tail) and is not sent",
+                          change.seconds, static_cast<double>(total) / rate);
+            printWarning(text);
+        }
 
+    SoundFileWriter writer(line.output, container, format, AUStreamRenderer::outputChannels, rate);
     ProgressBar bar(stderr, !line.quiet);
-    AudioBuffer output;
-    output.sampleRate = input.sampleRate;
-    output.channels = 2;
-    output.samples = renderWithComponent(request, &showProgress, &bar);
+    LevelMeter inputLevels, outputLevels;
+    const auto block = static_cast<size_t>(line.blockSize);
+    std::vector<float> in(block * static_cast<size_t>(channels)), out(block * AUStreamRenderer::outputChannels);
+    std::vector<AUMidiEvent> events;
+    size_t nextChange = 0;
+    uint64_t inputFrames = 0, done = 0, tailLeft = tailFrames;
+    bool inputEnded = false;
+    for (;;)
+    {
+        size_t frames = inputEnded ? 0 : source->read(in.data(), block);
+        inputFrames += frames;
+        inputLevels.add(in.data(), frames * static_cast<size_t>(channels));
+        if (frames < block)
+            inputEnded = true;
+        // After the input, silence for the tail.
+        if (frames < block && tailLeft > 0)
+        {
+            const size_t more = static_cast<size_t>(std::min<uint64_t>(block - frames, tailLeft));
+            std::fill_n(in.begin() + static_cast<long>(frames * static_cast<size_t>(channels)), more * static_cast<size_t>(channels), 0.0f);
+            frames += more;
+            tailLeft -= more;
+        }
+        if (frames == 0)
+            break;
+        events.clear();
+        while (nextChange < changes.size() && frameAt(changes[nextChange].seconds, rate) < done + frames)
+        {
+            const ControlChange& c = changes[nextChange++];
+            const uint64_t at = frameAt(c.seconds, rate);
+            events.push_back({static_cast<uint32_t>(at > done ? at - done : 0), static_cast<uint8_t>(0xB0 | (c.channel - 1)),
+                              static_cast<uint8_t>(c.controller), static_cast<uint8_t>(c.value)});
+        }
+        unit.process(in.data(), out.data(), static_cast<uint32_t>(frames), events);
+        writer.write(out.data(), frames);
+        outputLevels.add(out.data(), frames * AUStreamRenderer::outputChannels);
+        done += frames;
+        bar.update(static_cast<double>(done) / static_cast<double>(std::max<uint64_t>(total, 1)));
+    }
     bar.finish();
+    writer.finish();
 
-    // Written beside the output first, so a failed write leaves an existing file as it was.
-    const fs::path target(line.output);
-    const fs::path temporary = target.parent_path() / ("." + target.stem().string() + ".auhost-partial" + target.extension().string());
-    try
+    if (inputFrames < source->frames())
+        printWarning("the input ended after " + std::to_string(inputFrames) + " of the " + std::to_string(source->frames()) +
+                     " frames its header announces");
+    if (writer.clippedSamples() > 0)
+        printWarning(std::to_string(writer.clippedSamples()) + " samples clipped at full scale (--format float keeps the peaks)");
+    if (!line.quiet)
     {
-        SoundFile::write(temporary, output);
-        fs::rename(temporary, target);
+        printLevels("input", channels, inputFrames, rate, inputLevels);
+        printLevels("output", AUStreamRenderer::outputChannels, done, rate, outputLevels);
+        std::printf("wrote  %s (%s, %s)\n", line.output.c_str(), containerName(container), sampleFormatName(format));
     }
-    catch (...)
-    {
-        std::error_code ec;
-        fs::remove(temporary, ec);
-        throw;
-    }
-    printLevels("input", input);
-    printLevels("output", output);
-    std::printf("wrote  %s\n", line.output.c_str());
-    return 0;
+    return ExitStatus::success;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // The state commands (save, presets, convert) parse their own arguments.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty() && isStateCommand(arguments[0]))
     {
@@ -249,42 +285,23 @@ int main(int argc, char** argv)
         }
         catch (const UsageError& e)
         {
-            std::fprintf(stderr, "auhost: %s\n\n%s", e.what(), usage());
-            return kBadUsage;
+            std::fprintf(stderr, "auhost: %s\n", e.what());
+            return ExitStatus::badUsage;
         }
         catch (const std::exception& e)
         {
             std::fprintf(stderr, "auhost: %s\n", e.what());
-            return kFailure;
+            return ExitStatus::failure;
         }
     }
-    AUCommandLine line;
-    try
-    {
-        line = parse(std::vector<std::string>(argv + 1, argv + argc));
-    }
-    catch (const UsageError& e)
-    {
-        std::fprintf(stderr, "auhost: %s\n\n%s", e.what(), usage());
-        return kBadUsage;
-    }
-    try
-    {
-        if (line.command == "help")
-        {
-            std::fputs(usage(), stdout);
-            return 0;
-        }
-        if (line.command == "info")
+    static const ArgumentParser parser(auhostSpec());
+    return runTool(parser, argc, argv, [](const ParsedArguments& arguments) {
+        const AUCommandLine line = commandLineFrom(arguments);
+        if (!line.render)
         {
             printComponentInfo(line.bundle);
-            return 0;
+            return ExitStatus::success;
         }
         return render(line);
-    }
-    catch (const std::exception& e)
-    {
-        std::fprintf(stderr, "auhost: %s\n", e.what());
-        return kFailure;
-    }
+    });
 }

@@ -21,3 +21,22 @@ echo "DitherCrunch.so: $(cd "$(dirname "$PLUGIN")" && pwd)/$(basename "$PLUGIN")
 # MIDI control change lowering the pre-gain (CC 70) after two seconds.
 "$HOST" render "$PLUGIN" --generate sweep --seconds 4 --rate 48000 \
   --preset "$OUT/crunch.fxp" --cc 2.0:70:40 -o "$OUT/crunch.wav"
+
+# The AudioUnit form: the same setting in AudioUnit units (PreGain 0.85 is
+# 35 on its -50..50 scale, PostGain 0.45 is -5, Wet Dry 1 is 100 %), rendered
+# by auhost through the component bundle; it matches the VST render.
+AUHOST="$BUILD/tools/auhost"
+BUNDLE="$BUILD/au/DitherCrunch.component"
+if [ -e "$AUHOST" ] && [ -e "$BUNDLE" ]; then
+  echo "DitherCrunch.component: $(cd "$BUNDLE" && pwd)"
+  "$AUHOST" info "$BUNDLE" | sed -n '1,/^parameters/p'
+  "$AUHOST" render "$BUNDLE" --generate sweep --seconds 4 --rate 48000 \
+    --set PreGain=35 --set PostGain=-5 --set "Wet Dry=100" --set PostFlTy=0.34 --set "Post Cut=0.7" \
+    --cc 2.0:70:40 -o "$OUT/crunch-au.wav"
+  if cmp -s "$OUT/crunch.wav" "$OUT/crunch-au.wav"; then
+    echo "the AudioUnit render is bit-identical to the VST render"
+  else
+    echo "the AudioUnit render differs from the VST render" >&2
+    exit 1
+  fi
+fi

@@ -612,3 +612,206 @@ TEST(ComponentOpen, AnExistingMappingFileIsNeverReplaced)
 }
 
 } // namespace
+
+namespace
+{
+
+struct HostRow
+{
+    const char* identifier;
+    const char* version; // null: none; "#" + digits: an integer
+    const char* expected;
+};
+
+class HostIdentification : public ::testing::TestWithParam<HostRow>
+{
+};
+
+TEST_P(HostIdentification, FollowsTheMainBundle)
+{
+    const HostRow& row = GetParam();
+    recordingEffect().reset();
+    Bundle bundle = makeRecordingBundle();
+    static int counter = 0;
+    const std::filesystem::path app = scratch() / ("Host" + std::to_string(++counter) + ".app");
+    std::filesystem::create_directories(app / "Contents" / "x86_64-linux");
+    std::filesystem::copy_file(DC_HOST_PROBE, app / "Contents" / "x86_64-linux" / "probe");
+    std::filesystem::permissions(app / "Contents" / "x86_64-linux" / "probe", std::filesystem::perms::owner_all);
+    std::string info = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                       "<key>CFBundleExecutable</key><string>probe</string>";
+    if (row.identifier)
+        info += std::string("<key>CFBundleIdentifier</key><string>") + row.identifier + "</string>";
+    if (row.version && row.version[0] == '#')
+        info += std::string("<key>CFBundleShortVersionString</key><integer>") + (row.version + 1) + "</integer>";
+    else if (row.version)
+        info += std::string("<key>CFBundleShortVersionString</key><string>") + row.version + "</string>";
+    std::ofstream(app / "Contents" / "Info.plist") << info << "</dict></plist>\n";
+
+    const std::string command = (app / "Contents" / "x86_64-linux" / "probe").string() + " " + bundle.path.string() + " " +
+                                recordingEffectPath().string() + " " + std::to_string(bundle.subtype);
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[128] = {};
+    const bool read = std::fgets(line, sizeof(line), pipe) != nullptr;
+    EXPECT_EQ(pclose(pipe), 0);
+    ASSERT_TRUE(read);
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    EXPECT_EQ(text, row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, HostIdentification,
+                         ::testing::Values(HostRow{"com.apple.logic.pro", "8.0.1", "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", "8.0.0", "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", "8.1", "3 logic"},
+                                           HostRow{"com.apple.logic.pro", "10.0", "3 logic"},
+                                           HostRow{"com.apple.logic.pro", "7.2", "1 Twinfold"},
+                                           HostRow{"com.apple.logic.express", "7.9.9", "1 Twinfold"},
+                                           HostRow{"com.apple.logic.express", "8.0.2", "3 logic"},
+                                           HostRow{"com.apple.garageband", "4.1.9", "2 Twinfold"},
+                                           HostRow{"com.apple.garageband", "4.2", "0 Twinfold"},
+                                           HostRow{"com.apple.Logic.pro", "8.1", "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", nullptr, "0 Twinfold"},
+                                           HostRow{"com.apple.logic.pro", "#9", "0 Twinfold"},
+                                           HostRow{nullptr, "8.1", "0 Twinfold"}));
+
+} // namespace
+
+namespace
+{
+
+TEST_F(Lifecycle, TheEffectSeesTheAdaptersHostAnswers)
+{
+    RecordingEffectControl& e = effect();
+    auto ask = [&](VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr) {
+        return e.master(e.effect, opcode, index, value, ptr, 0.0f);
+    };
+    char text[256] = {};
+    EXPECT_EQ(ask(audioMasterGetVendorString, 0, 0, text), 1);
+    EXPECT_STREQ(text, "Velmora Development");
+    EXPECT_EQ(ask(audioMasterGetProductString, 0, 0, text), 1);
+    EXPECT_STREQ(text, "Twinfold"); // not running inside Logic
+    EXPECT_EQ(ask(audioMasterGetVendorVersion), 0x10000);
+    for (const char* yes : {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "reportConnectionChanges", "sizeWindow", "supplyIdle"})
+        EXPECT_EQ(ask(audioMasterCanDo, 0, 0, const_cast<char*>(yes)), 1) << yes;
+    for (const char* no : {"SizeWindow", "receiveVstEvents", "sizeWindow ", ""})
+        EXPECT_EQ(ask(audioMasterCanDo, 0, 0, const_cast<char*>(no)), 0) << no;
+    EXPECT_EQ(ask(audioMasterPinConnected, 5, 1), 0);
+    EXPECT_EQ(ask(audioMasterGetSampleRate), 44100);
+    EXPECT_EQ(ask(audioMasterGetBlockSize), 4096);
+    // No view: resizing answers 1 and does nothing; a display update posts nothing.
+    EXPECT_EQ(ask(audioMasterSizeWindow, 300, 200), 1);
+    EXPECT_EQ(ask(audioMasterUpdateDisplay), 1);
+}
+
+TEST(DitherCrunchMapping, FirstOpenWritesEveryParameterAndReadsItBack)
+{
+    Bundle bundle = makeBundle();
+    ASSERT_FALSE(std::filesystem::exists(bundle.resources() / "TWParameters.txt"));
+    AudioUnit unit = open(bundle);
+    ASSERT_NE(unit, nullptr);
+    std::ifstream file(bundle.resources() / "TWParameters.txt", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "vst param #\tname\tmin\tmax\tdisplay\tunit\tdefault\r"
+                    "0\tPreGain\t-50\t50\t=\tamt\t0\r"
+                    "1\tPrePan\t-50\t50\t=\tamt\t0\r"
+                    "2\tPostGain\t-50\t50\t=\tamt\t0\r"
+                    "3\tShaperSw\t0\t1\t=\t-\t1\r"
+                    "4\tWet Dry\t0\t100\t=\t% \t100\r"
+                    "5\tPre FlTy\t0\t1\t=\t-\t0\r"
+                    "6\tPre Cut\t0\t1\t=\t-\t0.5\r"
+                    "7\tPostFlTy\t0\t1\t=\t-\t0\r"
+                    "8\tPost Cut\t0\t1\t=\t-\t0.5\r");
+    AudioUnitParameterID ids[16]{};
+    UInt32 size = sizeof(ids);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size), noErr);
+    ASSERT_EQ(size, 9u * 4u);
+    for (UInt32 i = 0; i < 9; ++i)
+        EXPECT_EQ(ids[i], i);
+    // The probing put every value back.
+    AudioUnitParameterValue value = 0;
+    ASSERT_EQ(AudioUnitGetParameter(unit, 6, kAudioUnitScope_Global, 0, &value), noErr);
+    EXPECT_EQ(value, 0.5f);
+    ASSERT_EQ(AudioUnitGetParameter(unit, 4, kAudioUnitScope_Global, 0, &value), noErr);
+    EXPECT_EQ(value, 100.0f);
+    AudioUnitParameterInfo info{};
+    size = sizeof(info);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 9, &info, &size),
+              kAudioUnitErr_InvalidElement);
+    CFArrayRef strings = nullptr;
+    size = sizeof(strings);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &strings, &size),
+              kAudioUnitErr_InvalidParameter);
+    CloseComponent(unit);
+}
+
+TEST(DitherCrunchMapping, ValueStringsOfAnIndexedParameterAreRetainedForTheCaller)
+{
+    Bundle bundle = makeBundle(BundleOptions{{}, {}, {{"TWParameters.txt", "h\r5\tPre FlTy\t0\t3\toff|LP|BP|HP\t-\t0\r"}}});
+    AudioUnit unit = open(bundle);
+    ASSERT_NE(unit, nullptr);
+    CFArrayRef strings = nullptr;
+    UInt32 size = sizeof(strings);
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 5, &strings, &size), noErr);
+    ASSERT_NE(strings, nullptr);
+    EXPECT_EQ(CFArrayGetCount(strings), 4);
+    const CFIndex retained = CFGetRetainCount(strings);
+    CloseComponent(unit);
+    EXPECT_EQ(CFGetRetainCount(strings), retained - 1); // the caller's reference outlives the unit
+    CFRelease(strings);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(Lifecycle, AHostKeepingTheDefaultsNeverSendsRateOrBlockSize)
+{
+    Float64 rate = 44100.0;
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate, sizeof(rate)), noErr);
+    UInt32 frames = 4096;
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames, 4), noErr);
+    ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+    ASSERT_EQ(render(0), noErr);
+    EXPECT_EQ(effect().count(effSetSampleRate), 0);
+    EXPECT_EQ(effect().count(effSetBlockSize), 0);
+}
+
+TEST_F(Notifications, ConnectionsAndCallbacksReplaceEachOther)
+{
+    Heard own;
+    for (AudioUnitPropertyID id : {kAudioUnitProperty_MakeConnection, kAudioUnitProperty_SetRenderCallback})
+        ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &onProperty, &own), noErr);
+    Bundle sourceBundle = makeBundle();
+    AudioUnit source = open(sourceBundle);
+    ASSERT_NE(source, nullptr);
+    Signal signal{noise(2, 64, 1)};
+    setInputCallback(unit, &feedSignal, &signal);
+    UInt32 size = 0;
+    Boolean writable = false;
+    ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_SampleRate, kAudioUnitScope_Input, 0, &size, &writable), noErr);
+    EXPECT_TRUE(writable);
+
+    AudioUnitConnection connection{source, 0, 0};
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, &connection, sizeof(connection)),
+              noErr);
+    for (AudioUnitPropertyID id : {kAudioUnitProperty_SampleRate, kAudioUnitProperty_StreamFormat})
+    {
+        ASSERT_EQ(AudioUnitGetPropertyInfo(unit, id, kAudioUnitScope_Input, 0, &size, &writable), noErr);
+        EXPECT_FALSE(writable);
+    }
+    EXPECT_EQ(render(0), noErr); // pulls from the source unit
+
+    AURenderCallbackStruct callback{&feedSignal, &signal};
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &callback, sizeof(callback)), noErr);
+    // Callback set; connection made (the callback dropped); callback set again (the connection dropped first).
+    EXPECT_EQ(own.events, (std::vector<std::string>{"component-listener 23/1/0", "component-listener 1/1/0", "component-listener 23/1/0",
+                                                    "component-listener 1/1/0", "component-listener 23/1/0"}));
+    ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &size, &writable), noErr);
+    EXPECT_TRUE(writable);
+    CloseComponent(source);
+}
+
+} // namespace

@@ -297,6 +297,8 @@ void report(const fs::path& folder, const std::set<fs::path>& before, const std:
             reason = "program files are not converted while PresetIsFXB is true";
         else if (madeNow())
             continue;
+        else if (split && target == source)
+            reason = "a bank without an extension has no folder name of its own";
         else if (fs::exists(target, ec) || fs::is_symlink(target, ec))
             reason = split ? "its folder exists (converted before)" : "the .aupreset exists (converted before)";
         else

@@ -61,7 +61,7 @@ ToolSpec vsthostSpec()
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
         "an output that is the input (or the preset or the effect), also through a link, is refused.\n"
         "Control changes at or after the end (input plus tail) are not sent; vsthost warns about each.\n"};
-    CommandSpec save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--quiet]",
+    CommandSpec save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--bank] [--quiet]",
                      "Writes the effect's state as a program (.fxp: the current program) or a bank (.fxb: all programs).",
                      {{"--output", "-o", "FILE", "the preset to write; the extension chooses program or bank"},
                       kPreset,

@@ -113,6 +113,13 @@ void checkOutputIsNew(const CommandLine& line)
             throw UsageError("the output " + line.output + " is the " + what + " " + *path + " (choose another output file)");
 }
 
+// "input channel 3 is" or "input channels 3 to 6 are".
+std::string channelRange(const char* what, int32_t first, int32_t last)
+{
+    return first == last ? std::string(what) + " " + std::to_string(first) + " is"
+                         : std::string(what) + "s " + std::to_string(first) + " to " + std::to_string(last) + " are";
+}
+
 void warnAboutChannels(int32_t sourceChannels, int32_t effectInputs)
 {
     const std::string has = "the input has " + std::to_string(sourceChannels) + " channels, the effect " +
@@ -120,11 +127,9 @@ void warnAboutChannels(int32_t sourceChannels, int32_t effectInputs)
     if (effectInputs == 0)
         printWarning("the effect has no audio inputs: the input only sets the length");
     else if (sourceChannels > effectInputs && sourceChannels > 1)
-        printWarning(has + ": input channels " + std::to_string(effectInputs + 1) + " to " + std::to_string(sourceChannels) +
-                     " are left out");
+        printWarning(has + ": " + channelRange("input channel", effectInputs + 1, sourceChannels) + " left out");
     else if (sourceChannels > 1 && sourceChannels < effectInputs)
-        printWarning(has + ": effect inputs " + std::to_string(sourceChannels + 1) + " to " + std::to_string(effectInputs) +
-                     " get silence");
+        printWarning(has + ": " + channelRange("effect input", sourceChannels + 1, effectInputs) + " fed silence");
 }
 
 int render(const CommandLine& line)

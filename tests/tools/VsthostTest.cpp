@@ -137,6 +137,13 @@ TEST_F(VsthostTest, EveryBadInputFailsWithItsCauseAndStatus)
                   {render + "--set 9=0.5" + wav, 2, "parameter index 9 out of range (the effect has 9 parameters)"},
                   {"save " + kMVerb + " -o " + at("no/such/folder/x.fxp"), 1, "does not exist"},
     });
+    if (geteuid() != 0) // root reads every file
+    {
+        std::ofstream(at("locked.fxp")) << "CcnK";
+        fs::permissions(at("locked.fxp"), fs::perms::none);
+        expectAll({{render + "--preset " + at("locked.fxp") + wav, 1, "locked.fxp: Permission denied"}});
+        fs::remove(at("locked.fxp"));
+    }
     EXPECT_EQ(run("").out, "") << "bare usage goes to stderr";
     EXPECT_EQ(files(), (std::vector<std::string>{"cut.fxb", "empty", "eq.fxb", "junk.fxp", "mverb.fxb", "text.so"}))
         << "no failed render leaves a file";
@@ -190,6 +197,8 @@ TEST_F(VsthostTest, MemoryStaysFlatWhateverTheLength)
     const Outcome longRun = run(render + "600");
     ASSERT_EQ(shortRun.status + longRun.status, 0) << shortRun.err << longRun.err;
     EXPECT_EQ(fs::file_size(at("long.wav")), 44u + 600u * 48000u * 4u);
+    RecordProperty("peak_kB_10s", std::to_string(shortRun.peakKilobytes));
+    RecordProperty("peak_kB_600s", std::to_string(longRun.peakKilobytes));
     EXPECT_LT(longRun.peakKilobytes - shortRun.peakKilobytes, 10 * 1024)
         << "peak memory " << shortRun.peakKilobytes << " kB for 10 s, " << longRun.peakKilobytes << " kB for 600 s";
 }

@@ -15,6 +15,7 @@
 #include "platform/CodeBundle.h"
 
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -90,6 +91,21 @@ void deallocView(void* info) // [UI thread]
 
 const _NSViewCallbacks kViewCallbacks = {resizeViewWindow, deallocView};
 
+// A view's callbacks are this code: once a view exists, the code stays
+// loaded for the life of the process, even when the host closes the last
+// instance (and the Component Manager lets go of the code) before it
+// releases the view.
+void keepCodeLoaded()
+{
+    static const bool pinned = [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&deallocView), &info) && info.dli_fname)
+            return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+        return false;
+    }();
+    (void)pinned;
+}
+
 UInt32 factoryInterfaceVersion()
 {
     return 0;
@@ -152,6 +168,7 @@ NSView* TwinfoldComponent::createView()
             return nullptr;
         }
     }
+    keepCodeLoaded();
     auto* state = new TwinfoldViewState{display, window, nullptr, this, false};
     NSView* created = _NSViewCreate(window, width, height, &kViewCallbacks, state);
     state->view = created;

@@ -98,7 +98,7 @@ bool EditorWindow::processEvents()
     return !impl->closed;
 }
 
-void EditorWindow::run(double interval, const std::function<void()>& tick, const volatile bool* stop)
+void EditorWindow::run(double interval, const std::function<void()>& tick, const bool* stop)
 {
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(interval));

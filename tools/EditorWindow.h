@@ -35,7 +35,7 @@ public:
 
     // Calls `tick` every `interval` seconds (steady rate, no catching up)
     // until the window is closed or `stop` becomes true.
-    void run(double interval, const std::function<void()>& tick, const volatile bool* stop = nullptr); // [UI thread]
+    void run(double interval, const std::function<void()>& tick, const bool* stop = nullptr); // [UI thread]
 
 private:
     struct Impl;

@@ -145,7 +145,7 @@ int runVSTEdit(const CommandLine& line)
         plugIn.processReplacing(inputs, outputs, framesPerTick);
         position += framesPerTick;
         plugIn.idle();
-    }, reinterpret_cast<volatile bool*>(&stop));
+    }, &stop);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 

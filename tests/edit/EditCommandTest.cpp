@@ -182,6 +182,20 @@ protected:
     const fs::path folder = fs::temp_directory_path() / ("edit-command-" + std::to_string(getpid()));
 };
 
+// A soft knee across the curve area (70,103, 128 x 128), with a move for
+// every few columns.
+std::string kneeDrag()
+{
+    std::string a = "mousemove --sync 75 227 mousedown 1";
+    for (int x = 80; x <= 190; x += 4)
+    {
+        const double t = (x - 75) / 115.0;
+        const int y = 227 - static_cast<int>(100.0 * (1.0 - (1.0 - t) * (1.0 - t)));
+        a += " mousemove --sync " + std::to_string(x) + " " + std::to_string(y);
+    }
+    return a + " mouseup 1";
+}
+
 TEST_F(EditCommand, VsthostEditPrintsChangesAndSavesTheStateWhenTheWindowIsClosed)
 {
     const fs::path saved = folder / "state.fxp";
@@ -191,7 +205,7 @@ TEST_F(EditCommand, VsthostEditPrintsChangesAndSavesTheStateWhenTheWindowIsClose
     // Window coordinates are screen coordinates: the window sits at 0,0.
     xdotool("mousemove --sync 26 25 mousedown 1 mousemove --sync 120 25 mousemove --sync 200 25 mouseup 1");
     xdotool("mousemove --sync 36 160 click 1");
-    xdotool("mousemove --sync 80 123 mousedown 1 mousemove --sync 90 133 mousemove --sync 100 143 mouseup 1");
+    xdotool(kneeDrag());
     settle(0.3);
     screenshot(window, "vsthost-edit.png");
     askToClose(window);
@@ -213,6 +227,37 @@ TEST_F(EditCommand, VsthostEditPrintsChangesAndSavesTheStateWhenTheWindowIsClose
     const size_t row = info.find("Pre FlTy");
     ASSERT_NE(row, std::string::npos) << info;
     EXPECT_NE(info.substr(row, info.find('\n', row) - row).find("0.6667"), std::string::npos) << info;
+}
+
+TEST_F(EditCommand, AuhostEditEmbedsTheViewPrintsWhatTheHostHearsAndSavesTheState)
+{
+    const fs::path saved = folder / "state.aupreset";
+    start({DC_AUHOST, "edit", DC_AU_BUNDLE, "--save", saved.string()});
+    const Window window = waitForWindow("auhost:");
+    ASSERT_NE(window, 0u) << err();
+    xdotool("mousemove --sync 26 25 mousedown 1 mousemove --sync 120 25 mousemove --sync 200 25 mouseup 1");
+    xdotool("mousemove --sync 275 160 click 1");
+    xdotool(kneeDrag());
+    settle(0.3);
+    screenshot(window, "auhost-edit.png");
+    askToClose(window);
+    EXPECT_EQ(finish(), 0) << err();
+    const std::string text = out();
+    EXPECT_NE(text.find("PreGain: begin"), std::string::npos) << text;
+    EXPECT_NE(text.find("PreGain = "), std::string::npos) << text;
+    EXPECT_NE(text.find("PreGain: end"), std::string::npos) << text;
+    EXPECT_NE(text.find("PostFlTy: begin"), std::string::npos) << text;
+    EXPECT_EQ(text.find("parameter 10"), std::string::npos) << "the curve is no parameter the host hears about";
+    EXPECT_NE(text.find("wrote " + saved.string()), std::string::npos) << text;
+    EXPECT_NE(readFile(saved).find("<key>vstdata</key>"), std::string::npos);
+
+    // The saved state loads again with --state; closing by destroying the window works too.
+    start({DC_AUHOST, "edit", DC_AU_BUNDLE, "--state", saved.string(), "--quiet"});
+    const Window again = waitForWindow("auhost:");
+    ASSERT_NE(again, 0u) << err();
+    XDestroyWindow(display, again);
+    XSync(display, False);
+    EXPECT_EQ(finish(), 0) << err();
 }
 
 TEST_F(EditCommand, VsthostEditSurvivesItsWindowBeingDestroyed)

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace platformtest;
@@ -228,6 +231,43 @@ TEST_F(ListenerTest, DisposingDuringANotificationIsSafe)
     AUParameterListenerNotify(nullptr, nullptr, &p1);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].who, "disposer");
+}
+
+std::atomic<int> calls{0};
+void countCall(void*, void*, const AudioUnitParameter*, AudioUnitParameterValue)
+{
+    calls.fetch_add(1, std::memory_order_relaxed);
+}
+
+// A render thread notifies without pause while the UI thread registers,
+// removes and disposes listeners: nothing is read after it is freed (the
+// sanitizer build checks), and a registration that stays is always heard.
+TEST_F(ListenerTest, NotifyingFromAnotherThreadWhileRegistrationsChangeIsSafe)
+{
+    AUParameterListenerRef steady = nullptr;
+    ASSERT_EQ(AUListenerCreate(countCall, nullptr, nullptr, nullptr, 0, &steady), noErr);
+    created.push_back(steady);
+    const AudioUnitParameter p1 = parameter(1);
+    AUListenerAddParameter(steady, nullptr, &p1);
+    std::atomic<bool> done{false};
+    std::thread render([&] {
+        while (!done.load())
+            AUParameterListenerNotify(nullptr, nullptr, &p1);
+    });
+    for (int i = 0; i < 300; ++i)
+    {
+        AUParameterListenerRef l = nullptr;
+        AUListenerCreate(countCall, nullptr, nullptr, nullptr, 0, &l);
+        AUListenerAddParameter(l, nullptr, &p1);
+        if (i % 2)
+            AUListenerRemoveParameter(l, nullptr, &p1);
+        AUListenerDispose(l);
+    }
+    const int before = calls.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    done = true;
+    render.join();
+    EXPECT_GT(calls.load(), before) << "the steady listener keeps hearing";
 }
 
 } // namespace

@@ -28,15 +28,16 @@ struct AUMidiEvent
 
 // One component opened for a render: stream formats at `sampleRate` with
 // `inputChannels` (1 or 2) in and stereo out, slices of `blockSize` frames,
-// a state file restored and a factory preset selected first when given,
 // the settings applied (parameter ID or name, AudioUnit value) and the unit
 // initialised. Throws AUError.
 class AUStreamRenderer
 {
 public:
+    // `state`, when not empty, is an .aupreset restored as the unit's state
+    // first; `preset`, when 0 or more, a factory preset selected after it.
     AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
-                     const std::vector<std::pair<std::string, float>>& settings, const std::string& stateFile = {},
-                     int32_t factoryPreset = -1);
+                     const std::vector<std::pair<std::string, float>>& settings, const std::string& state = {},
+                     int32_t preset = -1);
     ~AUStreamRenderer();
     AUStreamRenderer(const AUStreamRenderer&) = delete;
     AUStreamRenderer& operator=(const AUStreamRenderer&) = delete;

@@ -398,7 +398,7 @@ struct AUStreamRenderer::State
 
 AUStreamRenderer::AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
                                    const std::vector<std::pair<std::string, float>>& settings, const std::string& stateFile,
-                                   int32_t factoryPreset)
+                                   int32_t preset)
     : state(new State(bundle, inputChannels, blockSize))
 {
     try
@@ -406,8 +406,8 @@ AUStreamRenderer::AUStreamRenderer(const std::string& bundle, int32_t sampleRate
         AUSession& session = state->session;
         if (!stateFile.empty())
             restoreStateFile(session, stateFile);
-        if (factoryPreset >= 0)
-            selectFactoryPreset(session, factoryPreset);
+        if (preset >= 0)
+            selectFactoryPreset(session, preset);
         session.setFormat(sampleRate, inputChannels);
         session.setMaximumFrames(blockSize);
         for (const auto& [parameter, value] : settings)

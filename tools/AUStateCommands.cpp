@@ -1,7 +1,8 @@
 #include "tools/AUStateCommands.h"
 
 #include "tools/AUState.h"
-#include "tools/ArgumentParser.h"
+#include "tools/ReplacingFile.h"
+#include "tools/ToolMain.h"
 
 #include <atomic>
 #include <cerrno>
@@ -21,8 +22,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-constexpr int kFailure = 1;
 
 std::string utf8Of(CFStringRef text)
 {
@@ -63,16 +62,6 @@ CFPropertyListRef parsePropertyList(const std::vector<uint8_t>& bytes, const std
     return list;
 }
 
-int32_t wholeNumber(const std::string& text, const std::string& what)
-{
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno == ERANGE || value < 0 || value > 0x7FFFFFFF)
-        throw UsageError("bad " + what + ": \"" + text + "\" (expected a whole number from 0)");
-    return static_cast<int32_t>(value);
-}
-
 struct StateCommandLine
 {
     std::string command;
@@ -84,48 +73,38 @@ struct StateCommandLine
     std::vector<std::pair<std::string, float>> settings;
 };
 
-StateCommandLine parse(const std::vector<std::string>& arguments)
+StateCommandLine commandLineFrom(const ParsedArguments& arguments)
 {
     StateCommandLine line;
-    line.command = arguments.at(0);
-    auto valueOf = [&](size_t& i) -> const std::string& {
-        if (i + 1 >= arguments.size())
-            throw UsageError("option " + arguments[i] + " needs a value");
-        return arguments[++i];
-    };
-    for (size_t i = 1; i < arguments.size(); ++i)
+    line.command = arguments.command;
+    try
     {
-        const std::string& a = arguments[i];
-        if ((a == "-o" || a == "--output") && line.command == "save")
-            line.output = valueOf(i);
-        else if (a == "--state" && line.command == "save")
-            line.state = valueOf(i);
-        else if (a == "--preset" && line.command == "save")
-            line.preset = wholeNumber(valueOf(i), "--preset");
-        else if (a == "--set" && line.command == "save")
+        if (arguments.positionals.empty())
+            throw UsageError("no component bundle given");
+        if (arguments.positionals.size() > 1)
+            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
+        line.bundle = arguments.positionals[0];
+        line.output = arguments.value("--output");
+        line.state = arguments.value("--state");
+        if (arguments.has("--preset"))
+            line.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);
+        line.quiet = arguments.has("--quiet");
+        for (const std::string& text : arguments.values("--set"))
         {
-            const std::string& text = valueOf(i);
             const size_t at = text.rfind('=');
-            char* end = nullptr;
-            const std::string number = at == std::string::npos ? "" : text.substr(at + 1);
-            const double value = std::strtod(number.c_str(), &end);
-            if (at == std::string::npos || at == 0 || number.empty() || *end != '\0')
-                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=0.5 or PreGain=0.25)");
-            line.settings.emplace_back(text.substr(0, at), static_cast<float>(value));
+            if (at == std::string::npos || at == 0)
+                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or PreGain=0.25)");
+            line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
         }
-        else if ((a == "-q" || a == "--quiet") && line.command == "convert")
-            line.quiet = true;
-        else if (!a.empty() && a[0] == '-')
-            throw UsageError("unknown option " + a + " for " + line.command);
-        else if (line.bundle.empty())
-            line.bundle = a;
-        else
-            throw UsageError("unexpected argument \"" + a + "\"");
+        if (line.command == "save" && line.output.empty())
+            throw UsageError("save needs -o NAME.aupreset");
     }
-    if (line.bundle.empty())
-        throw UsageError("no component bundle given");
-    if (line.command == "save" && line.output.empty())
-        throw UsageError("save needs -o NAME.aupreset");
+    catch (UsageError& e)
+    {
+        if (e.command.empty())
+            e.command = arguments.command;
+        throw;
+    }
     return line;
 }
 
@@ -142,7 +121,7 @@ int save(const StateCommandLine& line)
     const std::vector<uint8_t> bytes = stateDocumentBytes(session);
     writeFileSafely(line.output, bytes);
     std::printf("wrote  %s (%zu bytes)\n", line.output.c_str(), bytes.size());
-    return 0;
+    return ExitStatus::success;
 }
 
 int presets(const StateCommandLine& line)
@@ -316,6 +295,8 @@ void report(const fs::path& folder, const std::set<fs::path>& before, const std:
             reason = "program files are not converted while PresetIsFXB is true";
         else if (madeNow())
             continue;
+        else if (split && target == source)
+            reason = "a bank without an extension has no folder name of its own";
         else if (fs::exists(target, ec) || fs::is_symlink(target, ec))
             reason = split ? "its folder exists (converted before)" : "the .aupreset exists (converted before)";
         else
@@ -385,14 +366,43 @@ int convert(const StateCommandLine& line)
 
 } // namespace
 
+std::vector<CommandSpec> stateCommandSpecs()
+{
+    const OptionSpec state{"--state", "", "FILE", "an .aupreset restored as the unit's state (ClassInfo) first"};
+    const OptionSpec preset{"--preset", "", "N", "a factory preset selected next (see auhost presets)"};
+    CommandSpec save{"save", "BUNDLE -o NAME.aupreset [--state FILE] [--preset N] [--set PARAM=VALUE]...",
+                     "Writes the unit's state (ClassInfo) as an .aupreset property list, after the changes given.",
+                     {{"--output", "-o", "FILE", "the .aupreset file to write"},
+                      state,
+                      preset,
+                      {"--set", "", "PARAM=VALUE", "a parameter by ID or name, VALUE in its AudioUnit units (see auhost info)", true}},
+                     "The file is written beside its name and moved into place only when complete.\n"
+                     "Restore it with auhost render --state, or in any AudioUnit host as a preset of this component.\n"};
+    CommandSpec presets{"presets", "BUNDLE", "Lists the factory presets with their numbers (for --preset).", {}, ""};
+    CommandSpec convert{"convert", "BUNDLE [--quiet]",
+                        "Converts the VST presets (.fxp, .fxb) in the user's and the local AudioUnit preset folders of the\n"
+                        "component into .aupreset files beside them, and lists what was written and what was skipped.",
+                        {{"--quiet", "-q", "", "no progress line"}},
+                        "The folders are Library/Audio/Presets/MANUFACTURER/PRODUCT under $HOME and under\n"
+                        "$TWINFOLD_LOCAL_DOMAIN (/ when unset). Existing files are never changed; a program file converted\n"
+                        "before, or a bank whose folder exists, is skipped.\n"};
+    return {save, presets, convert};
+}
+
+std::vector<OptionSpec> renderStateOptions()
+{
+    return {{"--state", "", "FILE", "an .aupreset restored as the unit's state (ClassInfo) before rendering"},
+            {"--preset", "", "N", "a factory preset selected before rendering (after --state)"}};
+}
+
 bool isStateCommand(const std::string& command)
 {
     return command == "save" || command == "presets" || command == "convert";
 }
 
-int runStateCommand(const std::vector<std::string>& arguments)
+int runStateCommand(const ParsedArguments& arguments)
 {
-    const StateCommandLine line = parse(arguments);
+    const StateCommandLine line = commandLineFrom(arguments);
     if (line.command == "save")
         return save(line);
     if (line.command == "presets")
@@ -439,23 +449,7 @@ std::vector<uint8_t> stateDocumentBytes(AUSession& session)
 
 void writeFileSafely(const fs::path& target, const std::vector<uint8_t>& bytes)
 {
-    const fs::path temporary =
-        target.parent_path() / ("." + target.filename().string() + ".auhost-partial");
-    try
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            throw AUError("cannot write " + target.string());
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out)
-            throw AUError("cannot write " + target.string());
-        fs::rename(temporary, target);
-    }
-    catch (...)
-    {
-        std::error_code ec;
-        fs::remove(temporary, ec);
-        throw;
-    }
+    ReplacingFile file(target);
+    file.write(bytes.data(), bytes.size());
+    file.commit();
 }

@@ -1,14 +1,19 @@
-// auhost's state commands: saving the unit's state (ClassInfo) as an
-// .aupreset file, listing factory presets, and running the conversion of
-// the VST preset folders. Plain types only: auhost.cpp includes this beside
-// the tools' own AudioBuffer.
+// auhost's state commands: "save" writes the unit's state (ClassInfo) as an
+// .aupreset file, "presets" lists the factory presets, "convert" runs the
+// conversion of the VST preset folders and reports it. Also the options
+// with which "render" starts from a state file or a factory preset. Plain
+// types only: auhost.cpp includes this beside the tools' own AudioBuffer.
 #pragma once
+
+#include "tools/ArgumentParser.h"
 
 #include <string>
 #include <vector>
 
-// True for "save", "presets" and "convert".
+std::vector<CommandSpec> stateCommandSpecs();
+// --state and --preset of "render".
+std::vector<OptionSpec> renderStateOptions();
 bool isStateCommand(const std::string& command);
-// Runs one of them with its arguments (the command first). Returns the exit
-// code; throws UsageError for a bad command line, std::exception otherwise.
-int runStateCommand(const std::vector<std::string>& arguments);
+// Runs "save", "presets" or "convert". Throws UsageError for bad arguments,
+// AUError or FileError for a bad component or file.
+int runStateCommand(const ParsedArguments& arguments);

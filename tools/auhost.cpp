@@ -35,7 +35,8 @@ ToolSpec auhostSpec()
     tool.name = "auhost";
     tool.version = DC_VERSION;
     tool.summary = "auhost hosts an AudioUnit component on the command line through the published AudioUnit calls:\n"
-                   "it lists the component's registration, buses and parameters and renders audio files through it.";
+                   "it lists the component's registration, buses and parameters, renders audio files through it, saves and\n"
+                   "restores its state as .aupreset files, lists its factory presets and converts VST preset folders.";
     tool.footer = "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
                   "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n";
     CommandSpec info{"info", "BUNDLE",
@@ -47,7 +48,7 @@ ToolSpec auhostSpec()
         "render",
         "BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
         "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--set PARAM=VALUE]...\n"
-        "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--state FILE.aupreset] [--preset N] [--quiet]",
+        "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--state FILE] [--preset N] [--quiet]",
         "Runs an audio file or a generated signal through the component, one render cycle per block, and writes the result.",
         {{"--input", "-i", "FILE", "the audio file to process (mono or stereo); the unit runs at its rate"},
          {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"},
@@ -61,8 +62,6 @@ ToolSpec auhostSpec()
          {"--cc", "", "S:CC:VALUE[:CH]", "a MIDI control change at S seconds, controller 0-127, value 0-127, channel 1-16 (default 1)",
           true},
          {"--tail", "", "SECONDS", "silence fed after the input (default 0, at most 3600)"},
-         {"--state", "", "FILE", "an .aupreset restored as the unit's state before rendering"},
-         {"--preset", "", "N", "a factory preset selected (after --state) before rendering"},
          kQuiet},
         "A mono input uses the unit's mono-in, stereo-out configuration; the output is always stereo.\n"
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
@@ -79,7 +78,11 @@ ToolSpec auhostSpec()
                      "Needs an X display (DISPLAY). A state that does not load ends the command with an error and writes\n"
                      "nothing. The signal (220 Hz at -6 dBFS, 48000 Hz) is rendered and dropped, so that the editor shows\n"
                      "where the curve is being used; the main event loop is pumped every 10 ms.\n"};
+    for (const OptionSpec& option : renderStateOptions())
+        render.options.push_back(option);
     tool.commands = {info, render, edit};
+    for (const CommandSpec& command : stateCommandSpecs())
+        tool.commands.push_back(command);
     return tool;
 }
 
@@ -96,8 +99,8 @@ struct AUCommandLine
     bool quiet = false;
     std::vector<std::pair<std::string, float>> settings;
     std::vector<ControlChange> controlChanges;
-    std::string state; // an .aupreset restored as ClassInfo before rendering
-    int32_t preset = -1; // a factory preset selected before rendering
+    std::string state; // an .aupreset restored first, or empty
+    int32_t preset = -1; // a factory preset selected after it, or -1
 };
 
 AUCommandLine commandLineFrom(const ParsedArguments& arguments)
@@ -117,9 +120,6 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
         line.output = arguments.value("--output");
         line.generate = arguments.value("--generate");
         line.quiet = arguments.has("--quiet");
-        line.state = arguments.value("--state");
-        if (arguments.has("--preset"))
-            line.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);
         if (arguments.has("--seconds"))
             line.seconds = parseNumber(arguments.value("--seconds"), "--seconds");
         if (arguments.has("--channels"))
@@ -148,6 +148,9 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
                 throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or \"Pre Cut=0.25\")");
             line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
         }
+        line.state = arguments.value("--state");
+        if (arguments.has("--preset"))
+            line.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);
         for (const std::string& text : arguments.values("--cc"))
             line.controlChanges.push_back(parseControlChange(text));
 
@@ -322,27 +325,10 @@ int render(const AUCommandLine& line)
 
 int main(int argc, char** argv)
 {
-    // The state commands (save, presets, convert) parse their own arguments.
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (!arguments.empty() && isStateCommand(arguments[0]))
-    {
-        try
-        {
-            return runStateCommand(arguments);
-        }
-        catch (const UsageError& e)
-        {
-            std::fprintf(stderr, "auhost: %s\n", e.what());
-            return ExitStatus::badUsage;
-        }
-        catch (const std::exception& e)
-        {
-            std::fprintf(stderr, "auhost: %s\n", e.what());
-            return ExitStatus::failure;
-        }
-    }
     static const ArgumentParser parser(auhostSpec());
     return runTool(parser, argc, argv, [](const ParsedArguments& arguments) {
+        if (isStateCommand(arguments.command))
+            return runStateCommand(arguments);
         if (arguments.command == "edit")
             return runAUEdit(editRequestFrom(arguments));
         const AUCommandLine line = commandLineFrom(arguments);

@@ -815,3 +815,21 @@ TEST_F(Notifications, ConnectionsAndCallbacksReplaceEachOther)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(Notifications, DisplayUpdatesAnnounceOnlyAChangedPreset)
+{
+    Heard own;
+    for (AudioUnitPropertyID id : {kAudioUnitProperty_CurrentPreset, kAudioUnitProperty_PresentPreset})
+        ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &onProperty, &own), noErr);
+    EXPECT_EQ(effect().master(effect().effect, audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f), 1);
+    EXPECT_TRUE(own.events.empty()); // the program is the one the component saw at open
+    std::strcpy(effect().programName, "Crunchier");
+    EXPECT_EQ(effect().master(effect().effect, audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f), 1);
+    EXPECT_EQ(own.events, (std::vector<std::string>{"component-listener 28/0/0", "component-listener 36/0/0"}));
+    EXPECT_TRUE(heard.events.empty()); // parameter values are not announced here
+}
+
+} // namespace

@@ -222,4 +222,18 @@ TEST_F(FactoryPresets, AListCutShortIsNotLeftBehind)
     EXPECT_FALSE(fs::exists(harness.resources() / "TWFactoryPresets.txt"));
 }
 
+TEST_F(FactoryPresets, NamesBeyondAsciiFindTheirDocumentsAgain)
+{
+    // The list is written in Mac Roman (0x8E is e acute) and read back in it,
+    // so a later open finds the document it wrote.
+    setenv("TEST_EFFECT_PROGRAMS", "Caf\x8E|Na\x95ve", 1);
+    ComponentHarness harness({.testEffect = true});
+    ASSERT_TRUE(harness.open());
+    EXPECT_TRUE(fs::exists(harness.resources() / u8"Caf\u00e9.aupreset"));
+    EXPECT_EQ(readText(harness.resources() / "TWFactoryPresets.txt"), "Caf\x8E.aupreset\rNa\x95ve.aupreset\r");
+    AudioUnit again = nullptr;
+    ASSERT_EQ(harness.open(again), noErr);
+    EXPECT_EQ(factoryPresets(again), (std::vector<Listed>{{0, "Caf\u00e9"}, {1, "Na\u00efve"}}));
+}
+
 } // namespace

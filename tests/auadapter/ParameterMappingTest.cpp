@@ -27,7 +27,15 @@ struct Mapping
         : infos(static_cast<size_t>(count)), strings(static_cast<size_t>(count), nullptr)
     {
         tables = ParameterTables{count, &listCount, list.data(), infos.data(), strings.data()};
-        parseParameterMapping(reinterpret_cast<const uint8_t*>(file.data()), file.size(), tables);
+        try
+        {
+            parseParameterMapping(reinterpret_cast<const uint8_t*>(file.data()), file.size(), tables);
+        }
+        catch (...)
+        {
+            releaseParameterTables(tables); // what was read before the failure
+            throw;
+        }
     }
     ~Mapping() { releaseParameterTables(tables); }
     std::vector<UInt32> ids() const { return std::vector<UInt32>(list.begin(), list.begin() + listCount); }

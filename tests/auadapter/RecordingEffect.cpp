@@ -31,6 +31,9 @@ VstIntPtr dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
     case effGetParamDisplay:
         std::snprintf(static_cast<char*>(ptr), 24, "%g", -24.0 + 48.0 * control.values[index & 31]);
         return 0;
+    case effGetProgramName:
+        std::strcpy(static_cast<char*>(ptr), control.programName);
+        return 0;
     case effGetTailSize:
         return control.tailSize;
     case effSetBypass:

@@ -27,6 +27,7 @@ struct RecordingEffectControl
     // Answers.
     VstIntPtr tailSize = 0, bypassAnswer = 0, helloAnswer = 0, outputSilentAnswer = 0;
     float gain = 1.0f;
+    char programName[32] = "Init";
     float values[32] = {};
 
     // What happened.

@@ -406,21 +406,6 @@ TEST_F(DithercrunchState, ProgramNumberOutOfRangeMeansProgramZero)
     CFRelease(good);
 }
 
-TEST_F(DithercrunchState, ClassInfoSizeRulesForGetAndSet)
-{
-    CFPropertyListRef document = nullptr;
-    UInt32 size = 4;
-    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &document, &size),
-              kInvalidPropertyValue);
-    size = 0;
-    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, nullptr, &size), noErr);
-    EXPECT_EQ(size, 8u) << "a null buffer asks for the size";
-    CFDictionaryRef good = classInfo(unit);
-    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &good, 7),
-              kInvalidPropertyValue);
-    CFRelease(good);
-}
-
 TEST_F(DithercrunchState, CurrentPresetSizesAndReferenceCounts)
 {
     UInt32 size = 0;
@@ -534,30 +519,6 @@ TEST_F(DithercrunchState, WithoutListenersPresetChangesAreBroadcast)
     AUListenerDispose(listener);
 }
 
-TEST_F(DithercrunchState, FixedAnswers)
-{
-    OSStatus error = -1;
-    UInt32 size = sizeof(error);
-    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_LastRenderError, kAudioUnitScope_Global, 0, &error, &size),
-              noErr);
-    EXPECT_EQ(error, noErr);
-    UInt32 instruments = 99;
-    size = sizeof(instruments);
-    ASSERT_EQ(AudioUnitGetProperty(unit, kMusicDeviceProperty_InstrumentCount, kAudioUnitScope_Global, 0, &instruments, &size),
-              noErr);
-    EXPECT_EQ(instruments, 0u);
-    AUChannelInfo channels[2] = {};
-    size = sizeof(channels);
-    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, channels, &size),
-              noErr);
-    EXPECT_EQ(size, 8u);
-    EXPECT_EQ(channels[0].inChannels, 2);
-    EXPECT_EQ(channels[0].outChannels, 2);
-    UInt32 bypass = 1;
-    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_LastRenderError, kAudioUnitScope_Global, 0, &bypass, 4),
-              kInvalidProperty) << "read-only rows refuse a set";
-}
-
 // ------------------------------------------- an effect with the extensions
 
 class ExtensionEffectState : public ::testing::Test
@@ -650,6 +611,37 @@ TEST_F(ExtensionEffectState, ElementNamesAreThePinLabelsRetainedForTheCaller)
     CFRelease(name);
 }
 
+TEST_F(ExtensionEffectState, AFailedClassInfoDoesNotSwitchPrograms)
+{
+    CFDictionaryRef good = classInfo(unit);
+    const PresetState before = presetOf(unit);
+    ASSERT_EQ(before.name, "Init");
+    CFMutableDictionaryRef withoutRecord = mutableCopy(good, {"vstdata"});
+    int32_t two = 2;
+    CFNumberRef number = CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &two);
+    CFDictionarySetValue(withoutRecord, CFSTR("ProgramNumber"), number);
+    EXPECT_EQ(setClassInfo(unit, withoutRecord), kUnknownFailure);
+    EXPECT_EQ(presetOf(unit), before) << "still program 0";
+
+    CFMutableDictionaryRef damaged = mutableCopy(good);
+    CFDictionarySetValue(damaged, CFSTR("ProgramNumber"), number);
+    std::vector<uint8_t> record = dataBytes(good, "vstdata");
+    record.resize(40);
+    CFDataRef data = CFDataCreate(kCFAllocatorDefault, record.data(), static_cast<CFIndex>(record.size()));
+    CFDictionarySetValue(damaged, CFSTR("vstdata"), data);
+    EXPECT_EQ(setClassInfo(unit, damaged), kInvalidPropertyValue);
+    EXPECT_EQ(presetOf(unit), before) << "the program is selected again when the record fails";
+
+    CFMutableDictionaryRef fine = mutableCopy(good);
+    CFDictionarySetValue(fine, CFSTR("ProgramNumber"), number);
+    EXPECT_EQ(setClassInfo(unit, fine), noErr);
+    CFDictionaryRef now = classInfo(unit);
+    EXPECT_EQ(numberValue(now, "ProgramNumber"), 2);
+    for (CFTypeRef object : {CFTypeRef(now), CFTypeRef(fine), CFTypeRef(data), CFTypeRef(damaged), CFTypeRef(number),
+                             CFTypeRef(withoutRecord), CFTypeRef(good)})
+        CFRelease(object);
+}
+
 TEST_F(ExtensionEffectState, ClassInfoCarriesTheCurrentProgramNumber)
 {
     ASSERT_EQ(setPreset(unit, 1), noErr) << "factory preset Lead, made from program 1";
@@ -658,6 +650,24 @@ TEST_F(ExtensionEffectState, ClassInfoCarriesTheCurrentProgramNumber)
     const std::vector<uint8_t> record = dataBytes(document, "vstdata");
     EXPECT_EQ(std::string(record.begin() + 8, record.begin() + 12), "FxCk");
     CFRelease(document);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(PropertyListReader, BinaryListWithANulInsideAStringIsRefused)
+{
+    // Found by fuzz_class_info: libplist asserts on such strings.
+    const std::vector<uint8_t> seed = readBytes(DC_SOURCE_DIR "/fuzz/auadapter/corpus-class-info/string-with-nul.bin");
+    ASSERT_GT(seed.size(), 1u);
+    CFDataRef data = CFDataCreate(kCFAllocatorDefault, seed.data() + 1, static_cast<CFIndex>(seed.size() - 1));
+    CFStringRef error = nullptr;
+    EXPECT_EQ(CFPropertyListCreateFromXMLData(kCFAllocatorDefault, data, kCFPropertyListImmutable, &error), nullptr);
+    EXPECT_NE(stringValue(error).find("NUL"), std::string::npos) << stringValue(error);
+    CFRelease(error);
+    CFRelease(data);
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 set -euo pipefail
 AUHOST=$1 VSTHOST=$2 BUNDLE=$3 PLUGIN=$4
 WORK=$(mktemp -d)
+# Float WAV files carry a PEAK chunk with the time of writing (bytes 61 to
+# 64): everything after it must be the same.
+same() { cmp -i 64 "$1" "$2" && [ "$(stat -c %s "$1")" = "$(stat -c %s "$2")" ]; }
 trap 'rm -rf "$WORK"' EXIT
 export HOME="$WORK/home" TWINFOLD_LOCAL_DOMAIN="$WORK/local"
 mkdir -p "$HOME" "$TWINFOLD_LOCAL_DOMAIN"
@@ -17,7 +20,7 @@ cp -r "$BUNDLE" "$WORK/DitherCrunch.component"
   --set PreGain=20 --set "Post Cut=0.25" --cc 0.5:71:20 --block 256
 "$VSTHOST" render "$PLUGIN" --generate sweep --seconds 1 --channels 2 -o "$WORK/vst.wav" -q \
   --set PreGain=0.7 --set "Post Cut=0.25" --cc 0.5:71:20 --block 256
-cmp "$WORK/au.wav" "$WORK/vst.wav"
+same "$WORK/au.wav" "$WORK/vst.wav"
 echo "Dithercrunch: auhost and vsthost agree"
 
 # A failed render leaves an existing output as it was.
@@ -40,6 +43,6 @@ sed -i 's|<string>KwQz</string>|<string>MVrb</string>|' "$WORK/MVerb.component/C
 [ -s "$WORK/MVerb.component/Contents/Resources/TWParameters.txt" ]
 "$AUHOST" render "$WORK/MVerb.component" --generate noise --seconds 1 --tail 0.5 -o "$WORK/mverb-au.wav" -q
 "$VSTHOST" render "$MVERB" --generate noise --seconds 1 --tail 0.5 -o "$WORK/mverb-vst.wav" -q
-cmp "$WORK/mverb-au.wav" "$WORK/mverb-vst.wav"
+same "$WORK/mverb-au.wav" "$WORK/mverb-vst.wav"
 echo "MVerb: auhost and vsthost agree; its mapping file:"
 tr '\r' '\n' < "$WORK/MVerb.component/Contents/Resources/TWParameters.txt"

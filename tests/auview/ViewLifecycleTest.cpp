@@ -179,3 +179,26 @@ TEST_F(ViewLifecycle, WithoutADisplayThereIsNoView)
 }
 
 } // namespace
+
+namespace
+{
+
+// An effect without an editor offers no view: CocoaUI is no property of it.
+TEST(ViewWithoutEditor, CocoaUIIsRefused)
+{
+    ComponentTest::recordingEffect().reset();
+    const ComponentTest::Bundle bundle = ComponentTest::makeRecordingBundle();
+    AudioUnit unit = ComponentTest::open(bundle);
+    ASSERT_TRUE(unit);
+    UInt32 size = 0;
+    EXPECT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, nullptr),
+              kAudioUnitErr_InvalidProperty);
+    AudioUnitCocoaViewInfo info{};
+    size = sizeof info;
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size),
+              kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(info.mCocoaAUViewBundleLocation, nullptr);
+    CloseComponent(unit);
+}
+
+} // namespace

@@ -112,9 +112,7 @@ void TwinfoldComponent::loadFactoryPresets(const FSRef& listFile)
         if (OSStatus status = Files::makeRef(resourcesFolder, documentName(text), file))
             throw MacOSException(status);
         size_t documentLength = 0;
-        std::unique_ptr<uint8_t[]> documentBytes;
-        if (OSStatus status = Files::readAll(file, documentBytes, documentLength))
-            throw MacOSException(status);
+        std::unique_ptr<uint8_t[]> documentBytes = loadFromFile(file, documentLength);
         CFHolder<CFPropertyListRef> list(createPropertyListFromBytes(documentBytes.get(), documentLength));
         if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
             throw FormatException("Invalid AUPreset format");

@@ -332,6 +332,8 @@ long TwinfoldComponent::getRegisteredVersion(OSStatus& error)
 
 void TwinfoldComponent::uninit()
 {
+    // A view the host still holds lets go of this component first.
+    dropView();
     if (idleTimer)
     {
         // A failed removal leaves nothing to do: the timer's user data is gone either way.

@@ -196,6 +196,21 @@ public:
     void getParameterStringFromValue(AudioUnitParameterStringFromValue& request); // [UI thread]
     void getParameterValueFromString(AudioUnitParameterValueFromString& request); // [UI thread]
 
+    // ---- Editor view (TwinfoldView.cpp) ----
+    // Editor size when the effect gives no rectangle.
+    static constexpr int32_t kDefaultViewWidth = 400;
+    static constexpr int32_t kDefaultViewHeight = 300;
+    // A view (Create rule: the caller owns it) holding the effect's editor,
+    // or null without an X display or an editor. Throws TwinfoldException
+    // "VST could not open editor" when the effect refuses (no view is left).
+    NSView* createView(); // [UI thread]
+    // Closes the editor and lets go of the view, which keeps only its window.
+    void dropView(); // [UI thread]
+    // The CocoaUI property (31): the bundle's URL and the factory class name.
+    void getCocoaUIPropertyInfo(AudioUnitScope scope, bool& readable, bool& writable, UInt32& minimumSize,
+                                UInt32& size); // [UI thread]
+    void getCocoaUIProperty(void* data); // [UI thread]
+
     // ---- Idle timer (TwinfoldComponent.cpp) ----
     static void idleTimerProc(EventLoopTimerRef timer, void* userData); // [UI thread]
 

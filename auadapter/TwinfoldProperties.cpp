@@ -71,6 +71,9 @@ void TwinfoldComponent::getPropertyInfo(AudioUnitPropertyID id, AudioUnitScope s
     };
     switch (id)
     {
+    case kAudioUnitProperty_CocoaUI:
+        getCocoaUIPropertyInfo(scope, readable, writable, minimumSize, size);
+        return;
     case kAudioUnitProperty_MakeConnection:
         checkInputElement(scope, element);
         readable = false;
@@ -162,6 +165,9 @@ void TwinfoldComponent::getProperty(UInt32* ioSize, void* data, AudioUnitElement
 
     switch (id)
     {
+    case kAudioUnitProperty_CocoaUI:
+        getCocoaUIProperty(data);
+        return;
     case kAudioUnitProperty_SampleRate:
         write(data, streamFormat.mSampleRate);
         return;

@@ -3,9 +3,10 @@
 # for N seconds (default 60): scripts/fuzz.sh [seconds] [fuzzer ...]
 # Fuzzers: fuzz_set_chunk, fuzz_dispatcher (engine), fuzz_load_preset (program
 # and bank records against a live effect), fuzz_parameter_mapping (the
-# parameter mapping file reader), fuzz_class_info (documents set as an
-# AudioUnit's ClassInfo), fuzz_factory_presets (factory list and documents read
-# while the AudioUnit opens).
+# parameter mapping file reader), fuzz_property_list (the platform library's
+# property-list reader), fuzz_class_info (documents set as an AudioUnit's
+# ClassInfo), fuzz_factory_presets (factory list and documents read while the
+# AudioUnit opens).
 # Corpora are kept in build-fuzz/corpus/<fuzzer>; crash files land in
 # build-fuzz/artifacts/. Reproduce one with: build-fuzz/fuzz/<subsystem>/<fuzzer> <file>
 set -euo pipefail
@@ -13,7 +14,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 shift || true
 FUZZERS=("$@")
-if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset fuzz_parameter_mapping fuzz_class_info fuzz_factory_presets); fi
+if [ "${#FUZZERS[@]}" -eq 0 ]; then FUZZERS=(fuzz_set_chunk fuzz_dispatcher fuzz_load_preset fuzz_parameter_mapping fuzz_property_list fuzz_class_info fuzz_factory_presets); fi
 BUILD=${BUILD:-build-fuzz}
 JOBS=${JOBS:-2}
 
@@ -44,6 +45,7 @@ for fuzzer in "${FUZZERS[@]}"; do
   if [ "$fuzzer" = fuzz_set_chunk ] && command -v python3 >/dev/null; then seed_chunks "$corpus"; fi
   if [ "$fuzzer" = fuzz_load_preset ]; then cp -n fuzz/auadapter/corpus/* "$corpus/"; fi
   if [ "$fuzzer" = fuzz_parameter_mapping ]; then cp -n fuzz/auadapter/mapping-corpus/* "$corpus/"; fi
+  if [ "$fuzzer" = fuzz_property_list ]; then cp -n fuzz/platform/corpus/* "$corpus/"; fi
   if [ "$fuzzer" = fuzz_class_info ]; then cp -n fuzz/auadapter/corpus-class-info/* "$corpus/"; fi
   if [ "$fuzzer" = fuzz_factory_presets ]; then cp -n fuzz/auadapter/corpus-factory-presets/* "$corpus/"; fi
   binary=$(find "$BUILD/fuzz" -type f -name "$fuzzer" | head -n 1)

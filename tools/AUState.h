@@ -14,3 +14,6 @@ void restoreStateFile(AUSession& session, const std::filesystem::path& file);
 void selectFactoryPreset(AUSession& session, int32_t number);
 // The unit's ClassInfo as XML property-list bytes. Throws AUError.
 std::vector<uint8_t> stateDocumentBytes(AUSession& session);
+// Writes `bytes` to `target` through a file beside it (ReplacingFile), so
+// that a failure leaves an existing file as it was. Throws FileError.
+void writeFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes);

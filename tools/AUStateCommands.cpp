@@ -119,9 +119,7 @@ int save(const StateCommandLine& line)
         check(AudioUnitSetParameter(session.unit(), session.findParameter(parameter), kAudioUnitScope_Global, 0, value, 0),
               "setting " + parameter);
     const std::vector<uint8_t> bytes = stateDocumentBytes(session);
-    ReplacingFile file(line.output);
-    file.write(bytes.data(), bytes.size());
-    file.commit();
+    writeFileSafely(line.output, bytes);
     std::printf("wrote  %s (%zu bytes)\n", line.output.c_str(), bytes.size());
     return ExitStatus::success;
 }
@@ -297,6 +295,8 @@ void report(const fs::path& folder, const std::set<fs::path>& before, const std:
             reason = "program files are not converted while PresetIsFXB is true";
         else if (madeNow())
             continue;
+        else if (split && target == source)
+            reason = "a bank without an extension has no folder name of its own";
         else if (fs::exists(target, ec) || fs::is_symlink(target, ec))
             reason = split ? "its folder exists (converted before)" : "the .aupreset exists (converted before)";
         else
@@ -445,4 +445,11 @@ std::vector<uint8_t> stateDocumentBytes(AUSession& session)
     std::vector<uint8_t> out(bytes, bytes + CFDataGetLength(xml));
     CFRelease(xml);
     return out;
+}
+
+void writeFileSafely(const fs::path& target, const std::vector<uint8_t>& bytes)
+{
+    ReplacingFile file(target);
+    file.write(bytes.data(), bytes.size());
+    file.commit();
 }

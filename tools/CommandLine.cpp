@@ -69,7 +69,17 @@ ToolSpec vsthostSpec()
                       {"--bank", "", "", "insist on a bank (the output must end in .fxb)"},
                       kQuiet},
                      "The preset is loaded first, then the --set values are applied, then the state is written.\n"};
-    tool.commands = {info, render, save};
+    CommandSpec edit{"edit", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--save OUTPUT.fxp|OUTPUT.fxb] [--quiet]",
+                     "Opens the effect's editor in a window of its own and plays a test signal through the effect while it is\n"
+                     "open; prints the parameter changes and gestures the effect reports. Close the window to finish.",
+                     {kPreset,
+                      kSet,
+                      {"--save", "", "FILE", "when the window closes, write the state as a program (.fxp) or bank (.fxb)"},
+                      kQuiet},
+                     "Needs an X display (DISPLAY). The preset is loaded before the window opens; a preset that does not\n"
+                     "load ends the command with an error and writes nothing. The signal (220 Hz at -6 dBFS, 48000 Hz) is\n"
+                     "processed and dropped, so that the editor shows where the curve is being used.\n"};
+    tool.commands = {info, render, save, edit};
     return tool;
 }
 
@@ -102,7 +112,10 @@ CommandLine CommandLine::from(const ParsedArguments& arguments)
     const std::string& command = arguments.command;
     try
     {
-        line.command = command == "render" ? Command::render : command == "save" ? Command::save : Command::info;
+        line.command = command == "render" ? Command::render
+                       : command == "save" ? Command::save
+                       : command == "edit" ? Command::edit
+                                           : Command::info;
         if (arguments.positionals.empty())
             throw UsageError("no effect given");
         if (arguments.positionals.size() > 1)
@@ -112,6 +125,7 @@ CommandLine CommandLine::from(const ParsedArguments& arguments)
         line.output = arguments.value("--output");
         line.generate = arguments.value("--generate");
         line.preset = arguments.value("--preset");
+        line.saveOnClose = arguments.value("--save");
         line.bank = arguments.has("--bank");
         line.quiet = arguments.has("--quiet");
         line.raw = arguments.has("--raw");
@@ -156,6 +170,13 @@ CommandLine CommandLine::from(const ParsedArguments& arguments)
             if (line.format && !canHold(*container, *line.format))
                 throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*line.format) +
                                  " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
+        }
+        if (line.command == Command::edit && !line.saveOnClose.empty())
+        {
+            const std::string extension = std::filesystem::path(line.saveOnClose).extension().string();
+            if (extension != ".fxp" && extension != ".fxb")
+                throw UsageError("--save writes .fxp (program) or .fxb (bank) files, not \"" + line.saveOnClose + "\"");
+            line.bank = extension == ".fxb";
         }
         if (line.command == Command::save)
         {

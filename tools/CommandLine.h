@@ -16,7 +16,8 @@ struct CommandLine
     {
         info,
         render,
-        save
+        save,
+        edit
     };
 
     Command command = Command::info;
@@ -31,6 +32,7 @@ struct CommandLine
     std::string output;
     std::optional<SampleFormat> format; // empty: the default for the input
     std::string preset;
+    std::string saveOnClose; // edit: the .fxp or .fxb written when the window closes
     bool bank = false;
     bool quiet = false;
     bool raw = false;

@@ -49,9 +49,23 @@ void ToolHost::setPosition(double samplePosition, double sampleRate)
     timeInfo.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
 }
 
-void ToolHost::beginEdit(VSTPlugIn&, int32_t) {}
-void ToolHost::automate(VSTPlugIn&, int32_t, float) {}
-void ToolHost::endEdit(VSTPlugIn&, int32_t) {}
+void ToolHost::beginEdit(VSTPlugIn&, int32_t index)
+{
+    if (observer)
+        observer->gestureBegun(index);
+}
+
+void ToolHost::automate(VSTPlugIn&, int32_t index, float value)
+{
+    if (observer)
+        observer->parameterAutomated(index, value);
+}
+
+void ToolHost::endEdit(VSTPlugIn&, int32_t index)
+{
+    if (observer)
+        observer->gestureEnded(index);
+}
 
 bool ToolHost::isIOPinConnected(VSTPlugIn&, bool, int32_t)
 {
@@ -60,4 +74,8 @@ bool ToolHost::isIOPinConnected(VSTPlugIn&, bool, int32_t)
 
 void ToolHost::idle(VSTPlugIn&) {}
 void ToolHost::updateDisplay(VSTPlugIn&) {}
-void ToolHost::resizeWindow(VSTPlugIn&, int32_t, int32_t) {}
+void ToolHost::resizeWindow(VSTPlugIn&, int32_t width, int32_t height)
+{
+    if (observer)
+        observer->windowResized(width, height);
+}

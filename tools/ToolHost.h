@@ -4,6 +4,17 @@
 
 #include "auadapter/VSTHost.h"
 
+// Told what the effect reports to the host while its editor is open.
+class ToolHostObserver
+{
+public:
+    virtual ~ToolHostObserver() = default;
+    virtual void parameterAutomated(int32_t index, float value) = 0; // [any thread]
+    virtual void gestureBegun(int32_t index) = 0; // [UI thread]
+    virtual void gestureEnded(int32_t index) = 0; // [UI thread]
+    virtual void windowResized(int32_t width, int32_t height) = 0; // [UI thread]
+};
+
 class ToolHost final : public VSTHost
 {
 public:
@@ -21,9 +32,13 @@ public:
     void updateDisplay(VSTPlugIn& plugIn) override;
     void resizeWindow(VSTPlugIn& plugIn, int32_t width, int32_t height) override;
 
+    // Null: nobody is told.
+    void setObserver(ToolHostObserver* newObserver) { observer = newObserver; } // [UI thread]
+
     // Transport position before each block: playing at 120 BPM, 4/4.
     void setPosition(double samplePosition, double sampleRate); // [audio thread]
 
 private:
     VstTimeInfo timeInfo{};
+    ToolHostObserver* observer = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "tools/SoundFileReader.h"
 #include "tools/SoundFileWriter.h"
 #include "tools/TestSignal.h"
+#include "tools/VSTEdit.h"
 #include "tools/ToolMain.h"
 
 #include <cinttypes>
@@ -222,6 +223,8 @@ int main(int argc, char** argv)
             return info(line);
         case CommandLine::Command::render:
             return render(line);
+        case CommandLine::Command::edit:
+            return runVSTEdit(line);
         case CommandLine::Command::save:
             break;
         }

@@ -81,59 +81,6 @@ plist_t toPlist(CFTypeRef value, int depth)
     }
 }
 
-// libplist asserts on strings and keys with a NUL inside, which only a
-// binary list can hold: such a list is refused before libplist reads it.
-// Lists this scan cannot follow are left to libplist, which checks them.
-bool binaryListHasStringWithNul(const uint8_t* bytes, size_t length)
-{
-    if (length < 40 || std::memcmp(bytes, "bplist00", 8) != 0)
-        return false;
-    const uint8_t* trailer = bytes + length - 32;
-    auto big = [](const uint8_t* p, size_t n) {
-        uint64_t v = 0;
-        for (size_t i = 0; i < n; ++i)
-            v = (v << 8) | p[i];
-        return v;
-    };
-    const size_t offsetSize = trailer[6];
-    const uint64_t objects = big(trailer + 8, 8);
-    const uint64_t table = big(trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || table >= length || objects > (length - table) / offsetSize)
-        return false;
-    for (uint64_t o = 0; o < objects; ++o)
-    {
-        const uint64_t at = big(bytes + table + o * offsetSize, offsetSize);
-        if (at >= length)
-            continue;
-        const uint8_t marker = bytes[at];
-        const uint8_t kind = marker >> 4;
-        if (kind != 0x5 && kind != 0x6)
-            continue;
-        uint64_t count = marker & 0x0F;
-        uint64_t start = at + 1;
-        if (count == 0x0F)
-        {
-            if (start >= length || (bytes[start] >> 4) != 0x1)
-                continue;
-            const size_t n = size_t(1) << (bytes[start] & 0x0F);
-            if (n > 8 || start + 1 + n > length)
-                continue;
-            count = big(bytes + start + 1, n);
-            start += 1 + n;
-        }
-        const uint64_t unit = kind == 0x6 ? 2 : 1;
-        if (start > length || count > (length - start) / unit)
-            continue;
-        for (uint64_t i = 0; i < count; ++i)
-        {
-            const uint8_t* c = bytes + start + i * unit;
-            if (c[0] == 0 && (unit == 1 || c[1] == 0))
-                return true;
-        }
-    }
-    return false;
-}
-
 struct Reader
 {
     bool mutableContainers;
@@ -180,15 +127,7 @@ struct Reader
         {
             char* text = nullptr;
             if (plist_get_node_type(node) == PLIST_STRING)
-            {
-                // A binary list may hold a NUL inside a string, which
-                // plist_get_string_val asserts against: refuse it instead.
-                uint64_t length = 0;
-                const char* raw = plist_get_string_ptr(node, &length);
-                if (raw && std::memchr(raw, '\0', length))
-                    return fail("string holds a NUL character");
                 plist_get_string_val(node, &text);
-            }
             else
                 plist_get_key_val(node, &text);
             CFStringRef s = cf::makeStringFromUTF8(text ? text : "");
@@ -266,6 +205,64 @@ struct Reader
     }
 };
 
+uint64_t readBigEndian(const unsigned char* p, size_t size)
+{
+    uint64_t v = 0;
+    for (size_t i = 0; i < size; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// libplist stops the process (an assertion) on a string holding a NUL
+// character, so such input is refused before it gets there. XML text may not
+// hold NUL at all; in a binary list every string object is checked.
+bool holdsNulCharacter(const unsigned char* b, size_t n)
+{
+    if (n < 8 || std::memcmp(b, "bplist", 6) != 0)
+        return std::memchr(b, 0, n) != nullptr;
+    if (n < 8 + 32)
+        return false; // too short to be read at all
+    const unsigned char* trailer = b + n - 32;
+    const size_t offsetSize = trailer[6];
+    const uint64_t count = readBigEndian(trailer + 8, 8);
+    const uint64_t tableOffset = readBigEndian(trailer + 24, 8);
+    const size_t end = n - 32;
+    if (offsetSize < 1 || offsetSize > 8 || tableOffset > end || count > (end - tableOffset) / offsetSize)
+        return false; // damaged: libplist refuses it
+    for (uint64_t i = 0; i < count; ++i)
+    {
+        const uint64_t at = readBigEndian(b + tableOffset + i * offsetSize, offsetSize);
+        if (at >= end)
+            continue;
+        const unsigned kind = b[at] >> 4;
+        if (kind != 0x5 && kind != 0x6 && kind != 0x7)
+            continue;
+        uint64_t length = b[at] & 0x0F;
+        uint64_t p = at + 1;
+        if (length == 0x0F)
+        {
+            // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+            if (p >= end || (b[p] >> 4) != 0x1 || (b[p] & 0x0F) > 3)
+                return true;
+            const size_t size = size_t(1) << (b[p] & 0x0F);
+            if (p + 1 + size > end)
+                return true;
+            length = readBigEndian(b + p + 1, size);
+            p += 1 + size;
+        }
+        const uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > (end - p) / unit)
+            return true;
+        for (uint64_t k = 0; k < length; ++k)
+        {
+            const bool zero = unit == 2 ? (b[p + 2 * k] == 0 && b[p + 2 * k + 1] == 0) : b[p + k] == 0;
+            if (zero)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 namespace cf
@@ -278,9 +275,9 @@ CFPropertyListRef readPropertyList(const void* bytes, size_t length, bool mutabl
         error = "empty or oversized property list";
         return nullptr;
     }
-    if (binaryListHasStringWithNul(static_cast<const uint8_t*>(bytes), length))
+    if (holdsNulCharacter(static_cast<const unsigned char*>(bytes), length))
     {
-        error = "string holds a NUL character";
+        error = "property list holds a NUL character or a damaged string";
         return nullptr;
     }
     plist_t root = nullptr;

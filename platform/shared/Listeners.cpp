@@ -15,6 +15,8 @@ struct AUListenerBase
     AUParameterListenerProc parameterProc = nullptr;
     AUEventListenerProc eventProc = nullptr;
     void* userData = nullptr;
+    // Set by AUListenerDispose; a notification already running skips it.
+    std::atomic<bool> disposed{false};
 };
 
 namespace
@@ -153,7 +155,7 @@ void notify(AUListenerBase* sender, const AudioUnitEvent& event) // [any thread]
     const Table* table = l.table.load(std::memory_order_seq_cst);
     for (const Registration& r : *table)
     {
-        if (r.listener == sender || !matches(r.event, event))
+        if (r.listener == sender || !matches(r.event, event) || r.listener->disposed.load(std::memory_order_acquire))
             continue;
         AudioUnitEvent delivered = event;
         // A notification for any parameter names the registered one.
@@ -206,6 +208,7 @@ OSStatus AUListenerDispose(AUParameterListenerRef inListener)
         return paramErr;
     Listeners& l = listeners();
     std::lock_guard<std::mutex> guard(l.writeLock);
+    inListener->disposed.store(true, std::memory_order_release);
     l.retiredListeners.push_back(inListener);
     update(l, [&](Table& t) { std::erase_if(t, [&](const Registration& r) { return r.listener == inListener; }); });
     return noErr;

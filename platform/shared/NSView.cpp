@@ -50,6 +50,12 @@ CFTypeID _NSViewGetTypeID(void)
     return cf::kViewTypeID;
 }
 
+void* _NSViewGetInfo(NSView* view)
+{
+    const NSView* v = viewOf(view);
+    return v ? v->info : nullptr;
+}
+
 unsigned long NSViewGetXWindow(NSView* view)
 {
     const NSView* v = viewOf(view);

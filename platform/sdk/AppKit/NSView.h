@@ -26,5 +26,7 @@ typedef struct _NSViewCallbacks
 DC_PLATFORM_EXPORT NSView* _NSViewCreate(unsigned long xWindow, double width, double height,
                                          const _NSViewCallbacks* callbacks, void* info); // [UI thread]
 DC_PLATFORM_EXPORT CFTypeID _NSViewGetTypeID(void); // [any thread]
+// Private: the info given to _NSViewCreate (null for a null view).
+DC_PLATFORM_EXPORT void* _NSViewGetInfo(NSView* view); // [UI thread]
 
 DC_EXTERN_C_END

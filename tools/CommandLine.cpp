@@ -12,14 +12,14 @@
 namespace
 {
 
-const OptionSpec kPreset{"--preset", "-p", "FILE", "load an .fxp program or .fxb bank first"};
-const OptionSpec kSet{"--set", "", "PARAM=VALUE", "set a parameter (index or name) to VALUE, 0 to 1, after the preset", true};
-const OptionSpec kRate{"--rate", "", "HZ", "sample rate, a whole number of Hz (default 48000)"};
-const OptionSpec kQuiet{"--quiet", "-q", "", "print nothing on stdout and no progress bar (warnings and errors still go to stderr)"};
+const OptionDescription kPreset{"--preset", "-p", "FILE", "load an .fxp program or .fxb bank first"};
+const OptionDescription kSet{"--set", "", "PARAM=VALUE", "set a parameter (index or name) to VALUE, 0 to 1, after the preset", true};
+const OptionDescription kRate{"--rate", "", "HZ", "sample rate, a whole number of Hz (default 48000)"};
+const OptionDescription kQuiet{"--quiet", "-q", "", "print nothing on stdout and no progress bar (warnings and errors still go to stderr)"};
 
-ToolSpec vsthostSpec()
+ToolDescription vsthostDescription()
 {
-    ToolSpec tool;
+    ToolDescription tool;
     tool.name = "vsthost";
     tool.version = DC_VERSION;
     tool.summary = "vsthost hosts a VST 2.4 effect on the command line: it lists the effect's parameters and programs,\n"
@@ -27,12 +27,12 @@ ToolSpec vsthostSpec()
     tool.footer = "EFFECT is a VST 2.4 effect: a shared library (.so) or a bundle folder.\n"
                   "Exit status: 0 success, 1 a bad file or effect, 2 a bad argument.\n";
 
-    CommandSpec info{"info", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--rate HZ] [--raw]",
+    CommandDescription info{"info", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--rate HZ] [--raw]",
                      "Lists the effect's identity, its parameters (index, name, value, display text, label) and its programs.",
                      {kPreset, kSet, kRate, {"--raw", "", "", "show display texts and labels exactly as the effect gives them, in quotes"}},
                      "With --preset or --set, the listed values are the ones they give.\n"
                      "Without --raw, display texts, labels and names are shown without surrounding spaces.\n"};
-    CommandSpec render{
+    CommandDescription render{
         "render",
         "EFFECT (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels N] [--rate HZ])\n"
         "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--preset FILE] [--set PARAM=VALUE]...\n"
@@ -61,7 +61,7 @@ ToolSpec vsthostSpec()
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
         "an output that is the input (or the preset or the effect), also through a link, is refused.\n"
         "Control changes at or after the end (input plus tail) are not sent; vsthost warns about each.\n"};
-    CommandSpec save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--bank] [--quiet]",
+    CommandDescription save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--bank] [--quiet]",
                      "Writes the effect's state as a program (.fxp: the current program) or a bank (.fxb: all programs).",
                      {{"--output", "-o", "FILE", "the preset to write; the extension chooses program or bank"},
                       kPreset,
@@ -69,7 +69,7 @@ ToolSpec vsthostSpec()
                       {"--bank", "", "", "insist on a bank (the output must end in .fxb)"},
                       kQuiet},
                      "The preset is loaded first, then the --set values are applied, then the state is written.\n"};
-    CommandSpec edit{"edit", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--save OUTPUT.fxp|OUTPUT.fxb] [--quiet]",
+    CommandDescription edit{"edit", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--save OUTPUT.fxp|OUTPUT.fxb] [--quiet]",
                      "Opens the effect's editor in a window of its own and plays a test signal through the effect while it is\n"
                      "open; prints the parameter changes and gestures the effect reports. Close the window to finish.",
                      {kPreset,
@@ -102,7 +102,7 @@ std::optional<int32_t> sampleRateFrom(const ParsedArguments& arguments)
 
 const ArgumentParser& CommandLine::parser()
 {
-    static const ArgumentParser instance(vsthostSpec());
+    static const ArgumentParser instance(vsthostDescription());
     return instance;
 }
 

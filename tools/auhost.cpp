@@ -27,11 +27,11 @@
 namespace
 {
 
-const OptionSpec kQuiet{"--quiet", "-q", "", "no progress bar and no summary"};
+const OptionDescription kQuiet{"--quiet", "-q", "", "no progress bar and no summary"};
 
-ToolSpec auhostSpec()
+ToolDescription auhostDescription()
 {
-    ToolSpec tool;
+    ToolDescription tool;
     tool.name = "auhost";
     tool.version = DC_VERSION;
     tool.summary = "auhost hosts an AudioUnit component on the command line through the published AudioUnit calls:\n"
@@ -39,12 +39,12 @@ ToolSpec auhostSpec()
                    "restores its state as .aupreset files, lists its factory presets and converts VST preset folders.";
     tool.footer = "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
                   "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n";
-    CommandSpec info{"info", "BUNDLE",
+    CommandDescription info{"info", "BUNDLE",
                      "Lists the registration, version, buses and stream formats, latency and the parameters (ID, name, unit,\n"
                      "range, default, current value, flags and value names).",
                      {},
                      ""};
-    CommandSpec render{
+    CommandDescription render{
         "render",
         "BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
         "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--set PARAM=VALUE]...\n"
@@ -66,7 +66,7 @@ ToolSpec auhostSpec()
         "A mono input uses the unit's mono-in, stereo-out configuration; the output is always stereo.\n"
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
         "an output that is the input, also through a link, is refused.\n"};
-    CommandSpec edit{"edit", "BUNDLE [--state FILE.aupreset] [--preset N] [--set PARAM=VALUE]... [--save OUTPUT.aupreset] [--quiet]",
+    CommandDescription edit{"edit", "BUNDLE [--state FILE.aupreset] [--preset N] [--set PARAM=VALUE]... [--save OUTPUT.aupreset] [--quiet]",
                      "Opens the unit's editor view in a window of its own, found through the unit's CocoaUI property, and\n"
                      "renders a test signal through the unit while it is open; prints the parameter changes and gestures the\n"
                      "host hears. Close the window to finish.",
@@ -78,10 +78,10 @@ ToolSpec auhostSpec()
                      "Needs an X display (DISPLAY). A state that does not load ends the command with an error and writes\n"
                      "nothing. The signal (220 Hz at -6 dBFS, 48000 Hz) is rendered and dropped, so that the editor shows\n"
                      "where the curve is being used; the main event loop is pumped every 10 ms.\n"};
-    for (const OptionSpec& option : renderStateOptions())
+    for (const OptionDescription& option : renderStateOptions())
         render.options.push_back(option);
     tool.commands = {info, render, edit};
-    for (const CommandSpec& command : stateCommandSpecs())
+    for (const CommandDescription& command : stateCommandDescriptions())
         tool.commands.push_back(command);
     return tool;
 }
@@ -325,7 +325,7 @@ int render(const AUCommandLine& line)
 
 int main(int argc, char** argv)
 {
-    static const ArgumentParser parser(auhostSpec());
+    static const ArgumentParser parser(auhostDescription());
     return runTool(parser, argc, argv, [](const ParsedArguments& arguments) {
         if (isStateCommand(arguments.command))
             return runStateCommand(arguments);

@@ -1,6 +1,7 @@
 #include "tools/HostOptions.h"
 
 #include "tools/ArgumentParser.h"
+#include "tools/TestSignal.h"
 
 #include <vector>
 
@@ -52,3 +53,39 @@ ControlChange parseControlChange(const std::string& text)
     return change;
 }
 
+std::optional<SampleFormat> formatOption(const ParsedArguments& arguments)
+{
+    if (!arguments.has("--format"))
+        return std::nullopt;
+    const std::optional<SampleFormat> format = parseSampleFormat(arguments.value("--format"));
+    if (!format)
+        throw UsageError("bad --format \"" + arguments.value("--format") + "\" (expected pcm16, pcm24 or float)");
+    return format;
+}
+
+void checkDurations(double seconds, double tailSeconds)
+{
+    if (tailSeconds < 0.0 || tailSeconds > 3600.0)
+        throw UsageError("bad --tail: from 0 to 3600 seconds");
+    if (seconds <= 0.0 || seconds > 24.0 * 3600.0)
+        throw UsageError("bad --seconds: more than 0 and at most a day");
+}
+
+void checkRenderTarget(const ParsedArguments& arguments, const std::string& input, const std::string& generate,
+                       const std::string& output, std::optional<SampleFormat> format)
+{
+    if (input.empty() == generate.empty())
+        throw UsageError("render needs either -i INPUT or --generate KIND");
+    if (!generate.empty() && !TestSignal::isKind(generate))
+        throw UsageError("bad --generate \"" + generate + "\" (expected sine, noise or sweep)");
+    if (!input.empty() && (arguments.has("--rate") || arguments.has("--seconds") || arguments.has("--channels")))
+        throw UsageError("--rate, --seconds and --channels apply to generated signals; an input file has its own");
+    if (output.empty())
+        throw UsageError("render needs -o OUTPUT");
+    const std::optional<Container> container = containerFor(output);
+    if (!container)
+        throw UsageError("unknown output format for " + output + " (use .wav, .flac, .aif or .aiff)");
+    if (format && !canHold(*container, *format))
+        throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*format) +
+                         " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
+}

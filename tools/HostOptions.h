@@ -2,8 +2,13 @@
 // control changes, parsed from their command-line form.
 #pragma once
 
+#include "tools/SoundFile.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
+
+struct ParsedArguments;
 
 // One "--set" argument: a parameter by index or name, and its value 0..1.
 struct ParameterSetting
@@ -25,3 +30,15 @@ struct ControlChange
 ParameterSetting parseSetting(const std::string& text);
 // "SECONDS:CONTROLLER:VALUE[:CHANNEL]". Throws UsageError.
 ControlChange parseControlChange(const std::string& text);
+
+// "--format" when given: pcm16, pcm24 or float. Throws UsageError for any
+// other name.
+std::optional<SampleFormat> formatOption(const ParsedArguments& arguments);
+// --seconds more than 0 and at most a day, --tail from 0 to 3600 seconds.
+// Throws UsageError.
+void checkDurations(double seconds, double tailSeconds);
+// A render's source and output: one of -i INPUT and --generate KIND, no
+// signal options with an input file, and an output whose container holds
+// `format`. Throws UsageError.
+void checkRenderTarget(const ParsedArguments& arguments, const std::string& input, const std::string& generate,
+                       const std::string& output, std::optional<SampleFormat> format);

@@ -135,12 +135,7 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
             line.blockSize = parseInteger(arguments.value("--block"), "--block", 1, 1 << 16);
         if (arguments.has("--tail"))
             line.tailSeconds = parseNumber(arguments.value("--tail"), "--tail");
-        if (arguments.has("--format"))
-        {
-            line.format = parseSampleFormat(arguments.value("--format"));
-            if (!line.format)
-                throw UsageError("bad --format \"" + arguments.value("--format") + "\" (expected pcm16, pcm24 or float)");
-        }
+        line.format = formatOption(arguments);
         for (const std::string& text : arguments.values("--set"))
         {
             const size_t at = text.rfind('=');
@@ -154,24 +149,8 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
         for (const std::string& text : arguments.values("--cc"))
             line.controlChanges.push_back(parseControlChange(text));
 
-        if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
-            throw UsageError("bad --tail: from 0 to 3600 seconds");
-        if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
-            throw UsageError("bad --seconds: more than 0 and at most a day");
-        if (line.input.empty() == line.generate.empty())
-            throw UsageError("render needs either -i INPUT or --generate KIND");
-        if (!line.generate.empty() && !TestSignal::isKind(line.generate))
-            throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
-        if (!line.input.empty() && (arguments.has("--rate") || arguments.has("--seconds") || arguments.has("--channels")))
-            throw UsageError("--rate, --seconds and --channels apply to generated signals; an input file has its own");
-        if (line.output.empty())
-            throw UsageError("render needs -o OUTPUT");
-        const std::optional<Container> container = containerFor(line.output);
-        if (!container)
-            throw UsageError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
-        if (line.format && !canHold(*container, *line.format))
-            throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*line.format) +
-                             " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
+        checkDurations(line.seconds, line.tailSeconds);
+        checkRenderTarget(arguments, line.input, line.generate, line.output, line.format);
     }
     catch (UsageError& e)
     {

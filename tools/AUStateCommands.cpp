@@ -79,11 +79,7 @@ StateCommandLine commandLineFrom(const ParsedArguments& arguments)
     line.command = arguments.command;
     try
     {
-        if (arguments.positionals.empty())
-            throw UsageError("no component bundle given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
-        line.bundle = arguments.positionals[0];
+        line.bundle = onePositional(arguments, "component bundle", "bundle");
         line.output = arguments.value("--output");
         line.state = arguments.value("--state");
         if (arguments.has("--preset"))

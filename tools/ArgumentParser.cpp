@@ -208,3 +208,12 @@ int32_t parseInteger(const std::string& text, const std::string& what, int32_t l
                          std::to_string(highest) + ")");
     return static_cast<int32_t>(value);
 }
+
+const std::string& onePositional(const ParsedArguments& arguments, const std::string& what, const std::string& unit)
+{
+    if (arguments.positionals.empty())
+        throw UsageError("no " + what + " given");
+    if (arguments.positionals.size() > 1)
+        throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one " + unit + " per call)");
+    return arguments.positionals[0];
+}

@@ -90,3 +90,6 @@ private:
 // naming `what`.
 double parseNumber(const std::string& text, const std::string& what);
 int32_t parseInteger(const std::string& text, const std::string& what, int32_t lowest, int32_t highest);
+// The single positional argument: "no WHAT given" without one, and a second
+// is refused with "(one UNIT per call)". Throws UsageError.
+const std::string& onePositional(const ParsedArguments& arguments, const std::string& what, const std::string& unit);

@@ -114,11 +114,7 @@ CommandLine CommandLine::from(const ParsedArguments& arguments)
                        : command == "save" ? Command::save
                        : command == "edit" ? Command::edit
                                            : Command::info;
-        if (arguments.positionals.empty())
-            throw UsageError("no effect given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one effect per call)");
-        line.effect = arguments.positionals[0];
+        line.effect = onePositional(arguments, "effect", "effect");
         line.input = arguments.value("--input");
         line.output = arguments.value("--output");
         line.generate = arguments.value("--generate");

@@ -109,11 +109,7 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
     line.render = arguments.command == "render";
     try
     {
-        if (arguments.positionals.empty())
-            throw UsageError("no component bundle given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
-        line.bundle = arguments.positionals[0];
+        line.bundle = onePositional(arguments, "component bundle", "bundle");
         if (!line.render)
             return line;
         line.input = arguments.value("--input");
@@ -166,11 +162,7 @@ AUEditRequest editRequestFrom(const ParsedArguments& arguments)
     AUEditRequest request;
     try
     {
-        if (arguments.positionals.empty())
-            throw UsageError("no component bundle given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
-        request.bundle = arguments.positionals[0];
+        request.bundle = onePositional(arguments, "component bundle", "bundle");
         request.state = arguments.value("--state");
         if (arguments.has("--preset"))
             request.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);

@@ -1,6 +1,7 @@
 #include "tools/HostOptions.h"
 
 #include "tools/ArgumentParser.h"
+#include "tools/SoundFileReader.h"
 #include "tools/TestSignal.h"
 
 #include <vector>
@@ -88,4 +89,15 @@ void checkRenderTarget(const ParsedArguments& arguments, const std::string& inpu
     if (format && !canHold(*container, *format))
         throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*format) +
                          " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
+}
+
+std::unique_ptr<AudioSource> openRenderSource(const std::string& input, const std::string& generate, double seconds,
+                                              int32_t channels, int32_t sampleRate,
+                                              std::optional<SampleFormat>& inputFormat)
+{
+    if (input.empty())
+        return std::make_unique<TestSignal>(generate, seconds, channels, sampleRate);
+    auto reader = std::make_unique<SoundFileReader>(input);
+    inputFormat = reader->sampleFormat();
+    return reader;
 }

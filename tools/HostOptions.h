@@ -1,10 +1,13 @@
 // Option values every effect host takes: parameter settings and timed MIDI
-// control changes, parsed from their command-line form.
+// control changes, parsed from their command-line form, the checks of a
+// render's options and the render's source.
 #pragma once
 
+#include "tools/AudioStream.h"
 #include "tools/SoundFile.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -42,3 +45,9 @@ void checkDurations(double seconds, double tailSeconds);
 // `format`. Throws UsageError.
 void checkRenderTarget(const ParsedArguments& arguments, const std::string& input, const std::string& generate,
                        const std::string& output, std::optional<SampleFormat> format);
+// The input file when `input` is given (its sample format goes to
+// `inputFormat`), else the test signal `generate` of `seconds`, `channels`
+// and `sampleRate`. Throws FileError for a file that does not open.
+std::unique_ptr<AudioSource> openRenderSource(const std::string& input, const std::string& generate, double seconds,
+                                              int32_t channels, int32_t sampleRate,
+                                              std::optional<SampleFormat>& inputFormat);

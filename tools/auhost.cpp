@@ -11,9 +11,7 @@
 #include "tools/LevelMeter.h"
 #include "tools/ProgressBar.h"
 #include "tools/SoundFile.h"
-#include "tools/SoundFileReader.h"
 #include "tools/SoundFileWriter.h"
-#include "tools/TestSignal.h"
 #include "tools/ToolMain.h"
 
 #include <algorithm>
@@ -202,16 +200,9 @@ int render(const AUCommandLine& line)
 {
     if (!line.input.empty() && isSameFile(line.output, line.input))
         throw UsageError("the output " + line.output + " is the input " + line.input + " (choose another output file)", "render");
-    std::unique_ptr<AudioSource> source;
     std::optional<SampleFormat> inputFormat;
-    if (!line.input.empty())
-    {
-        auto reader = std::make_unique<SoundFileReader>(line.input);
-        inputFormat = reader->sampleFormat();
-        source = std::move(reader);
-    }
-    else
-        source = std::make_unique<TestSignal>(line.generate, line.seconds, line.channels, line.sampleRate);
+    const std::unique_ptr<AudioSource> source =
+        openRenderSource(line.input, line.generate, line.seconds, line.channels, line.sampleRate, inputFormat);
     const int32_t channels = source->channels();
     if (channels != 1 && channels != 2)
         throw FileError("the input " + line.input + " has " + std::to_string(channels) + " channels; the unit takes mono or stereo");

@@ -101,3 +101,24 @@ std::unique_ptr<AudioSource> openRenderSource(const std::string& input, const st
     inputFormat = reader->sampleFormat();
     return reader;
 }
+
+OptionDescription generateOption()
+{
+    return {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"};
+}
+
+OptionDescription secondsOption()
+{
+    return {"--seconds", "", "S", "length of the generated signal (default 5, at most 86400)"};
+}
+
+OptionDescription renderOutputOption()
+{
+    return {"--output", "-o", "FILE", "the file to write: .wav, .flac, .aif or .aiff"};
+}
+
+OptionDescription controlChangeOption()
+{
+    return {"--cc", "", "S:CC:VALUE[:CH]", "a MIDI control change at S seconds, controller 0-127, value 0-127, channel 1-16 (default 1)",
+            true};
+}

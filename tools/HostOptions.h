@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+struct OptionDescription;
 struct ParsedArguments;
 
 // One "--set" argument: a parameter by index or name, and its value 0..1.
@@ -51,3 +52,9 @@ void checkRenderTarget(const ParsedArguments& arguments, const std::string& inpu
 std::unique_ptr<AudioSource> openRenderSource(const std::string& input, const std::string& generate, double seconds,
                                               int32_t channels, int32_t sampleRate,
                                               std::optional<SampleFormat>& inputFormat);
+
+// Rows of the render commands' help that both hosts share.
+OptionDescription generateOption();
+OptionDescription secondsOption();
+OptionDescription renderOutputOption();
+OptionDescription controlChangeOption();

@@ -1,6 +1,7 @@
 #include "tools/AUStateCommands.h"
 
 #include "tools/AUState.h"
+#include "tools/HostOptions.h"
 #include "tools/ReplacingFile.h"
 #include "tools/ToolMain.h"
 
@@ -87,10 +88,8 @@ StateCommandLine commandLineFrom(const ParsedArguments& arguments)
         line.quiet = arguments.has("--quiet");
         for (const std::string& text : arguments.values("--set"))
         {
-            const size_t at = text.rfind('=');
-            if (at == std::string::npos || at == 0)
-                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or PreGain=0.25)");
-            line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
+            ParameterSetting setting = parseUnitSetting(text, "0=12.5 or PreGain=0.25");
+            line.settings.emplace_back(std::move(setting.parameter), setting.value);
         }
         if (line.command == "save" && line.output.empty())
             throw UsageError("save needs -o NAME.aupreset");

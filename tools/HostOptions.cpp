@@ -1,6 +1,7 @@
 #include "tools/HostOptions.h"
 
 #include "tools/ArgumentParser.h"
+#include "tools/SoundFile.h"
 #include "tools/SoundFileReader.h"
 #include "tools/TestSignal.h"
 
@@ -36,6 +37,14 @@ ParameterSetting parseSetting(const std::string& text)
         throw UsageError("bad --set \"" + text + "\": values run from 0 to 1");
     setting.value = static_cast<float>(value);
     return setting;
+}
+
+ParameterSetting parseUnitSetting(const std::string& text, const std::string& example)
+{
+    const size_t at = text.rfind('=');
+    if (at == std::string::npos || at == 0)
+        throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. " + example + ")");
+    return {text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value"))};
 }
 
 ControlChange parseControlChange(const std::string& text)

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "tools/AudioStream.h"
-#include "tools/SoundFile.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,8 +12,10 @@
 
 struct OptionDescription;
 struct ParsedArguments;
+enum class SampleFormat; // tools/SoundFile.h
 
-// One "--set" argument: a parameter by index or name, and its value 0..1.
+// One "--set" argument: a parameter by index or name, and its value (0..1
+// for a VST effect, the unit's own units for an AudioUnit).
 struct ParameterSetting
 {
     std::string parameter;
@@ -32,6 +33,10 @@ struct ControlChange
 
 // "PARAMETER=VALUE" with VALUE from 0 to 1. Throws UsageError.
 ParameterSetting parseSetting(const std::string& text);
+// "PARAMETER=VALUE" with VALUE any number (an AudioUnit parameter's own
+// units); `example` completes the message for a malformed one. Throws
+// UsageError.
+ParameterSetting parseUnitSetting(const std::string& text, const std::string& example);
 // "SECONDS:CONTROLLER:VALUE[:CHANNEL]". Throws UsageError.
 ControlChange parseControlChange(const std::string& text);
 

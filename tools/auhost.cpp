@@ -131,10 +131,8 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
         line.format = formatOption(arguments);
         for (const std::string& text : arguments.values("--set"))
         {
-            const size_t at = text.rfind('=');
-            if (at == std::string::npos || at == 0)
-                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or \"Pre Cut=0.25\")");
-            line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
+            ParameterSetting setting = parseUnitSetting(text, R"(0=12.5 or "Pre Cut=0.25")");
+            line.settings.emplace_back(std::move(setting.parameter), setting.value);
         }
         line.state = arguments.value("--state");
         if (arguments.has("--preset"))

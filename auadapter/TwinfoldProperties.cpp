@@ -3,6 +3,7 @@
 // then read or change the component. Change notifications go to the
 // registered listeners, or out as a broadcast when none is registered.
 #include "auadapter/MacOSException.h"
+#include "auadapter/PropertyValues.h"
 #include "auadapter/TwinfoldComponent.h"
 #include "auadapter/VSTPlugIn.h"
 
@@ -16,23 +17,9 @@ namespace
 // Slices above this many frames are refused: the buffers would take gigabytes.
 constexpr UInt32 kMaxSliceFrames = 1u << 20;
 
-template <typename T> T read(const void* data)
-{
-    T value;
-    std::memcpy(&value, data, sizeof(T));
-    return value;
-}
-
-template <typename T> void write(void* data, const T& value)
-{
-    std::memcpy(data, &value, sizeof(T));
-}
-
-void requireGlobal(AudioUnitScope scope)
-{
-    if (scope != kAudioUnitScope_Global)
-        throw MacOSException(kAudioUnitErr_InvalidScope);
-}
+using PropertyValues::read;
+using PropertyValues::requireGlobal;
+using PropertyValues::write;
 
 } // namespace
 

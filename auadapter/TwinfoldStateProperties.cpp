@@ -5,6 +5,7 @@
 
 #include "auadapter/AUPresetDocument.h"
 #include "auadapter/MacOSException.h"
+#include "auadapter/PropertyValues.h"
 #include "auadapter/VSTPlugIn.h"
 
 #include <cstring>
@@ -14,23 +15,9 @@
 namespace
 {
 
-template <typename T> T read(const void* data)
-{
-    T value;
-    std::memcpy(&value, data, sizeof(T));
-    return value;
-}
-
-template <typename T> void write(void* data, const T& value)
-{
-    std::memcpy(data, &value, sizeof(T));
-}
-
-void requireGlobal(AudioUnitScope scope)
-{
-    if (scope != kAudioUnitScope_Global)
-        throw MacOSException(kAudioUnitErr_InvalidScope);
-}
+using PropertyValues::read;
+using PropertyValues::requireGlobal;
+using PropertyValues::write;
 
 // Room the effect may fill when it turns a value into text; only the first
 // 24 characters are taken.

@@ -634,6 +634,20 @@ inline __m128 shape(const Vivuzudid::ShaperEntry* table, __m128 v, __m128 s, __m
     return _mm_xor_ps(out, sign);
 }
 
+// The shaper on a left/right pair in lanes 0 and 1. A frame whose both lanes
+// are quiet passes as silence and keeps the previous curve indices in `last`.
+inline __m128 shapePair(const Vivuzudid::ShaperEntry* table, __m128 v, __m128i& last)
+{
+    const __m128 a = Lanes::abs(v);
+    __m128i index;
+    const __m128 out = shape<2>(table, v, shaperArgument(a), index);
+    __m128 quiet = quietLanes(a);
+    quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
+    const __m128i keep = _mm_castps_si128(quiet);
+    last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
+    return _mm_andnot_ps(quiet, out);
+}
+
 // A pair of filters (left and right in lanes 0 and 1) with their coefficients.
 // Up to four filters side by side, one per lane: left and right in lanes 0
 // and 1, and in the pipelined code the post pair in lanes 2 and 3.
@@ -798,16 +812,7 @@ void Vivuzudid::runFramewise(const BlockSettings& b, const float* in0, const flo
             v = pre.output(b.preOutput, v);
         }
         if constexpr (kShaper)
-        {
-            const __m128 a = Lanes::abs(v);
-            __m128i index;
-            const __m128 out = shape<2>(shaperTable, v, shaperArgument(a), index);
-            __m128 quiet = quietLanes(a);
-            quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
-            v = _mm_andnot_ps(quiet, out);
-            const __m128i keep = _mm_castps_si128(quiet);
-            last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
-        }
+            v = shapePair(shaperTable, v, last);
         if constexpr (kPost)
         {
             post.step(v);
@@ -887,16 +892,7 @@ void Vivuzudid::runPipelined(const BlockSettings& b, const float* in0, const flo
         {
             next = f.output(b.preOutput, x);
             if constexpr (kShaper)
-            {
-                const __m128 a = Lanes::abs(next);
-                __m128i index;
-                const __m128 out = shape<2>(shaperTable, next, shaperArgument(a), index);
-                __m128 quiet = quietLanes(a);
-                quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
-                next = _mm_andnot_ps(quiet, out);
-                const __m128i keep = _mm_castps_si128(quiet);
-                last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
-            }
+                next = shapePair(shaperTable, next, last);
         }
         for (VstInt32 j = 0; j + 1 < kSkew; ++j)
             postIn[j] = postIn[j + 1];

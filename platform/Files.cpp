@@ -223,17 +223,20 @@ OSStatus makeRef(const FSRef& folder, const std::u16string& name, FSRef& out)
     }
 }
 
-OSStatus createFile(const FSRef& folder, const std::u16string& name, FSRef* out)
+namespace
+{
+
+// Makes the item `name` in `folder` with `make`, which answers noErr or the
+// failure, and gives its ref in `out` (when not null).
+template <typename Make> OSStatus createChild(const FSRef& folder, const std::u16string& name, FSRef* out, Make&& make)
 {
     try
     {
         fs::path path;
         if (OSStatus status = childPath(folder, name, path))
             return status;
-        int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor < 0)
-            return codeForErrno(errno);
-        ::close(descriptor);
+        if (OSStatus status = make(path))
+            return status;
         FSRef ref;
         OSStatus status = refOf(path, ref);
         if (status == noErr && out)
@@ -246,25 +249,24 @@ OSStatus createFile(const FSRef& folder, const std::u16string& name, FSRef* out)
     }
 }
 
+} // namespace
+
+OSStatus createFile(const FSRef& folder, const std::u16string& name, FSRef* out)
+{
+    return createChild(folder, name, out, [](const fs::path& path) -> OSStatus {
+        int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0)
+            return codeForErrno(errno);
+        ::close(descriptor);
+        return noErr;
+    });
+}
+
 OSStatus createFolder(const FSRef& folder, const std::u16string& name, FSRef* out)
 {
-    try
-    {
-        fs::path path;
-        if (OSStatus status = childPath(folder, name, path))
-            return status;
-        if (::mkdir(path.c_str(), 0777) != 0)
-            return codeForErrno(errno);
-        FSRef ref;
-        OSStatus status = refOf(path, ref);
-        if (status == noErr && out)
-            *out = ref;
-        return status;
-    }
-    catch (...)
-    {
-        return memFullErr;
-    }
+    return createChild(folder, name, out, [](const fs::path& path) -> OSStatus {
+        return ::mkdir(path.c_str(), 0777) == 0 ? noErr : codeForErrno(errno);
+    });
 }
 
 OSStatus deleteObject(const FSRef& item)

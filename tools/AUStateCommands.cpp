@@ -1,6 +1,7 @@
 #include "tools/AUStateCommands.h"
 
 #include "tools/AUState.h"
+#include "tools/HostOptions.h"
 #include "tools/ReplacingFile.h"
 #include "tools/ToolMain.h"
 
@@ -79,11 +80,7 @@ StateCommandLine commandLineFrom(const ParsedArguments& arguments)
     line.command = arguments.command;
     try
     {
-        if (arguments.positionals.empty())
-            throw UsageError("no component bundle given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
-        line.bundle = arguments.positionals[0];
+        line.bundle = onePositional(arguments, "component bundle", "bundle");
         line.output = arguments.value("--output");
         line.state = arguments.value("--state");
         if (arguments.has("--preset"))
@@ -91,10 +88,8 @@ StateCommandLine commandLineFrom(const ParsedArguments& arguments)
         line.quiet = arguments.has("--quiet");
         for (const std::string& text : arguments.values("--set"))
         {
-            const size_t at = text.rfind('=');
-            if (at == std::string::npos || at == 0)
-                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or PreGain=0.25)");
-            line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
+            ParameterSetting setting = parseUnitSetting(text, "0=12.5 or PreGain=0.25");
+            line.settings.emplace_back(std::move(setting.parameter), setting.value);
         }
         if (line.command == "save" && line.output.empty())
             throw UsageError("save needs -o NAME.aupreset");
@@ -366,11 +361,11 @@ int convert(const StateCommandLine& line)
 
 } // namespace
 
-std::vector<CommandSpec> stateCommandSpecs()
+std::vector<CommandDescription> stateCommandDescriptions()
 {
-    const OptionSpec state{"--state", "", "FILE", "an .aupreset restored as the unit's state (ClassInfo) first"};
-    const OptionSpec preset{"--preset", "", "N", "a factory preset selected next (see auhost presets)"};
-    CommandSpec save{"save", "BUNDLE -o NAME.aupreset [--state FILE] [--preset N] [--set PARAM=VALUE]...",
+    const OptionDescription state{"--state", "", "FILE", "an .aupreset restored as the unit's state (ClassInfo) first"};
+    const OptionDescription preset{"--preset", "", "N", "a factory preset selected next (see auhost presets)"};
+    CommandDescription save{"save", "BUNDLE -o NAME.aupreset [--state FILE] [--preset N] [--set PARAM=VALUE]...",
                      "Writes the unit's state (ClassInfo) as an .aupreset property list, after the changes given.",
                      {{"--output", "-o", "FILE", "the .aupreset file to write"},
                       state,
@@ -378,8 +373,8 @@ std::vector<CommandSpec> stateCommandSpecs()
                       {"--set", "", "PARAM=VALUE", "a parameter by ID or name, VALUE in its AudioUnit units (see auhost info)", true}},
                      "The file is written beside its name and moved into place only when complete.\n"
                      "Restore it with auhost render --state, or in any AudioUnit host as a preset of this component.\n"};
-    CommandSpec presets{"presets", "BUNDLE", "Lists the factory presets with their numbers (for --preset).", {}, ""};
-    CommandSpec convert{"convert", "BUNDLE [--quiet]",
+    CommandDescription presets{"presets", "BUNDLE", "Lists the factory presets with their numbers (for --preset).", {}, ""};
+    CommandDescription convert{"convert", "BUNDLE [--quiet]",
                         "Converts the VST presets (.fxp, .fxb) in the user's and the local AudioUnit preset folders of the\n"
                         "component into .aupreset files beside them, and lists what was written and what was skipped.",
                         {{"--quiet", "-q", "", "no progress line"}},
@@ -389,7 +384,7 @@ std::vector<CommandSpec> stateCommandSpecs()
     return {save, presets, convert};
 }
 
-std::vector<OptionSpec> renderStateOptions()
+std::vector<OptionDescription> renderStateOptions()
 {
     return {{"--state", "", "FILE", "an .aupreset restored as the unit's state (ClassInfo) before rendering"},
             {"--preset", "", "N", "a factory preset selected before rendering (after --state)"}};

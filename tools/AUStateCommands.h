@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-std::vector<CommandSpec> stateCommandSpecs();
+std::vector<CommandDescription> stateCommandDescriptions();
 // --state and --preset of "render".
-std::vector<OptionSpec> renderStateOptions();
+std::vector<OptionDescription> renderStateOptions();
 bool isStateCommand(const std::string& command);
 // Runs "save", "presets" or "convert". Throws UsageError for bad arguments,
 // AUError or FileError for a bad component or file.

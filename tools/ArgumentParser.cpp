@@ -53,15 +53,15 @@ std::vector<std::string> ParsedArguments::values(const std::string& name) const
     return out;
 }
 
-ArgumentParser::ArgumentParser(ToolSpec spec) : tool(std::move(spec))
+ArgumentParser::ArgumentParser(ToolDescription description) : tool(std::move(description))
 {
 }
 
-const CommandSpec* ArgumentParser::find(const std::string& command) const
+const CommandDescription* ArgumentParser::find(const std::string& command) const
 {
-    for (const CommandSpec& spec : tool.commands)
-        if (spec.name == command)
-            return &spec;
+    for (const CommandDescription& entry : tool.commands)
+        if (entry.name == command)
+            return &entry;
     return nullptr;
 }
 
@@ -89,12 +89,12 @@ ParsedArguments ArgumentParser::parse(const std::vector<std::string>& arguments)
         parsed.command = arguments[1];
         return parsed;
     }
-    const CommandSpec* command = find(first);
+    const CommandDescription* command = find(first);
     if (!command)
     {
         std::string names;
-        for (const CommandSpec& spec : tool.commands)
-            names += (names.empty() ? "" : ", ") + spec.name;
+        for (const CommandDescription& entry : tool.commands)
+            names += (names.empty() ? "" : ", ") + entry.name;
         throw UsageError("unknown command \"" + first + "\" (expected " + names + ")");
     }
     parsed.command = first;
@@ -121,11 +121,11 @@ ParsedArguments ArgumentParser::parse(const std::vector<std::string>& arguments)
             hasInline = true;
         }
         const auto option = std::find_if(command->options.begin(), command->options.end(),
-                                         [&](const OptionSpec& o) { return o.name == word || (!o.shortName.empty() && o.shortName == word); });
+                                         [&](const OptionDescription& o) { return o.name == word || (!o.shortName.empty() && o.shortName == word); });
         if (option == command->options.end())
         {
-            const bool elsewhere = std::any_of(tool.commands.begin(), tool.commands.end(), [&](const CommandSpec& c) {
-                return std::any_of(c.options.begin(), c.options.end(), [&](const OptionSpec& o) { return o.name == word || o.shortName == word; });
+            const bool elsewhere = std::any_of(tool.commands.begin(), tool.commands.end(), [&](const CommandDescription& c) {
+                return std::any_of(c.options.begin(), c.options.end(), [&](const OptionDescription& o) { return o.name == word || o.shortName == word; });
             });
             throw UsageError(elsewhere ? tool.name + " " + command->name + " does not use " + word : "unknown option " + word, command->name);
         }
@@ -150,15 +150,15 @@ ParsedArguments ArgumentParser::parse(const std::vector<std::string>& arguments)
 
 std::string ArgumentParser::usageLine(const std::string& command) const
 {
-    const CommandSpec* spec = find(command);
-    return spec ? indented("usage: " + tool.name + " " + spec->name + " ", spec->synopsis) : usage();
+    const CommandDescription* description = find(command);
+    return description ? indented("usage: " + tool.name + " " + description->name + " ", description->synopsis) : usage();
 }
 
 std::string ArgumentParser::usage() const
 {
     std::string text = "usage:\n";
-    for (const CommandSpec& spec : tool.commands)
-        text += indented("  " + tool.name + " " + spec.name + " ", spec.synopsis);
+    for (const CommandDescription& entry : tool.commands)
+        text += indented("  " + tool.name + " " + entry.name + " ", entry.synopsis);
     text += "  " + tool.name + " COMMAND --help | --help | --version\n";
     if (!tool.footer.empty())
         text += "\n" + tool.footer;
@@ -167,11 +167,11 @@ std::string ArgumentParser::usage() const
 
 std::string ArgumentParser::help(const std::string& command) const
 {
-    const CommandSpec* spec = find(command);
-    if (!spec)
+    const CommandDescription* description = find(command);
+    if (!description)
         return tool.summary + "\n\n" + usage();
-    std::string text = usageLine(command) + "\n" + spec->summary + "\n\noptions:\n";
-    for (const OptionSpec& option : spec->options)
+    std::string text = usageLine(command) + "\n" + description->summary + "\n\noptions:\n";
+    for (const OptionDescription& option : description->options)
     {
         std::string left = "  " + (option.shortName.empty() ? "" : option.shortName + ", ") + option.name;
         if (!option.value.empty())
@@ -183,8 +183,8 @@ std::string ArgumentParser::help(const std::string& command) const
         text += left + option.help + "\n";
     }
     text += "  -h, --help                  this help\n";
-    if (!spec->details.empty())
-        text += "\n" + spec->details;
+    if (!description->details.empty())
+        text += "\n" + description->details;
     return text;
 }
 
@@ -207,4 +207,13 @@ int32_t parseInteger(const std::string& text, const std::string& what, int32_t l
         throw UsageError("bad " + what + ": \"" + text + "\" (expected a whole number from " + std::to_string(lowest) + " to " +
                          std::to_string(highest) + ")");
     return static_cast<int32_t>(value);
+}
+
+const std::string& onePositional(const ParsedArguments& arguments, const std::string& what, const std::string& unit)
+{
+    if (arguments.positionals.empty())
+        throw UsageError("no " + what + " given");
+    if (arguments.positionals.size() > 1)
+        throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one " + unit + " per call)");
+    return arguments.positionals[0];
 }

@@ -20,7 +20,7 @@ struct UsageError : std::runtime_error
     std::string command;
 };
 
-struct OptionSpec
+struct OptionDescription
 {
     std::string name;      // "--output"
     std::string shortName; // "-o", or empty
@@ -29,21 +29,21 @@ struct OptionSpec
     bool repeatable = false;
 };
 
-struct CommandSpec
+struct CommandDescription
 {
     std::string name;
     std::string synopsis; // what follows the command name in the usage line
     std::string summary;  // one line
-    std::vector<OptionSpec> options;
+    std::vector<OptionDescription> options;
     std::string details; // paragraphs printed after the options
 };
 
-struct ToolSpec
+struct ToolDescription
 {
     std::string name;
     std::string version;
     std::string summary;
-    std::vector<CommandSpec> commands;
+    std::vector<CommandDescription> commands;
     std::string footer; // printed under the general usage
 };
 
@@ -65,7 +65,7 @@ struct ParsedArguments
 class ArgumentParser
 {
 public:
-    explicit ArgumentParser(ToolSpec spec);
+    explicit ArgumentParser(ToolDescription description);
 
     // Splits `arguments` (without the program name). Throws UsageError for
     // an unknown command, an option the command does not take, a missing
@@ -79,14 +79,17 @@ public:
     std::string help(const std::string& command) const;
     // "usage: TOOL COMMAND SYNOPSIS" for one command.
     std::string usageLine(const std::string& command) const;
-    const ToolSpec& spec() const { return tool; }
+    const ToolDescription& description() const { return tool; }
 
 private:
-    const CommandSpec* find(const std::string& command) const;
-    ToolSpec tool;
+    const CommandDescription* find(const std::string& command) const;
+    ToolDescription tool;
 };
 
 // Strict number parsing: the whole text, finite, in range. Throw UsageError
 // naming `what`.
 double parseNumber(const std::string& text, const std::string& what);
 int32_t parseInteger(const std::string& text, const std::string& what, int32_t lowest, int32_t highest);
+// The single positional argument: "no WHAT given" without one, and a second
+// is refused with "(one UNIT per call)". Throws UsageError.
+const std::string& onePositional(const ParsedArguments& arguments, const std::string& what, const std::string& unit);

@@ -1,7 +1,5 @@
 #include "tools/CommandLine.h"
 
-#include "tools/TestSignal.h"
-
 #include <cmath>
 #include <filesystem>
 
@@ -12,14 +10,14 @@
 namespace
 {
 
-const OptionSpec kPreset{"--preset", "-p", "FILE", "load an .fxp program or .fxb bank first"};
-const OptionSpec kSet{"--set", "", "PARAM=VALUE", "set a parameter (index or name) to VALUE, 0 to 1, after the preset", true};
-const OptionSpec kRate{"--rate", "", "HZ", "sample rate, a whole number of Hz (default 48000)"};
-const OptionSpec kQuiet{"--quiet", "-q", "", "print nothing on stdout and no progress bar (warnings and errors still go to stderr)"};
+const OptionDescription kPreset{"--preset", "-p", "FILE", "load an .fxp program or .fxb bank first"};
+const OptionDescription kSet{"--set", "", "PARAM=VALUE", "set a parameter (index or name) to VALUE, 0 to 1, after the preset", true};
+const OptionDescription kRate{"--rate", "", "HZ", "sample rate, a whole number of Hz (default 48000)"};
+const OptionDescription kQuiet{"--quiet", "-q", "", "print nothing on stdout and no progress bar (warnings and errors still go to stderr)"};
 
-ToolSpec vsthostSpec()
+ToolDescription vsthostDescription()
 {
-    ToolSpec tool;
+    ToolDescription tool;
     tool.name = "vsthost";
     tool.version = DC_VERSION;
     tool.summary = "vsthost hosts a VST 2.4 effect on the command line: it lists the effect's parameters and programs,\n"
@@ -27,29 +25,28 @@ ToolSpec vsthostSpec()
     tool.footer = "EFFECT is a VST 2.4 effect: a shared library (.so) or a bundle folder.\n"
                   "Exit status: 0 success, 1 a bad file or effect, 2 a bad argument.\n";
 
-    CommandSpec info{"info", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--rate HZ] [--raw]",
+    CommandDescription info{"info", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--rate HZ] [--raw]",
                      "Lists the effect's identity, its parameters (index, name, value, display text, label) and its programs.",
                      {kPreset, kSet, kRate, {"--raw", "", "", "show display texts and labels exactly as the effect gives them, in quotes"}},
                      "With --preset or --set, the listed values are the ones they give.\n"
                      "Without --raw, display texts, labels and names are shown without surrounding spaces.\n"};
-    CommandSpec render{
+    CommandDescription render{
         "render",
         "EFFECT (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels N] [--rate HZ])\n"
         "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--preset FILE] [--set PARAM=VALUE]...\n"
         "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--quiet]",
         "Runs an audio file or a generated signal through the effect, block by block, and writes the result.",
         {{"--input", "-i", "FILE", "the audio file to process (.wav, .flac, .aif, .aiff, ...); the effect runs at its rate"},
-         {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"},
-         {"--seconds", "", "S", "length of the generated signal (default 5, at most 86400)"},
+         generateOption(),
+         secondsOption(),
          {"--channels", "", "N", "channels of the generated signal, 1 to 32 (default 2)"},
          kRate,
-         {"--output", "-o", "FILE", "the file to write: .wav, .flac, .aif or .aiff"},
+         renderOutputOption(),
          {"--format", "", "F", "sample format: pcm16, pcm24 or float (default below)"},
          {"--block", "", "N", "frames per processing block, 1 to 65536 (default 512)"},
          kPreset,
          kSet,
-         {"--cc", "", "S:CC:VALUE[:CH]", "a MIDI control change at S seconds, controller 0-127, value 0-127, channel 1-16 (default 1)",
-          true},
+         controlChangeOption(),
          {"--tail", "", "SECONDS", "silence fed after the input so reverbs and filters ring out (default 0, at most 3600)"},
          kQuiet},
         "Default sample format: the input file's own (8- and 16-bit: pcm16, 24-bit: pcm24, anything else: float);\n"
@@ -61,7 +58,7 @@ ToolSpec vsthostSpec()
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
         "an output that is the input (or the preset or the effect), also through a link, is refused.\n"
         "Control changes at or after the end (input plus tail) are not sent; vsthost warns about each.\n"};
-    CommandSpec save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--bank] [--quiet]",
+    CommandDescription save{"save", "EFFECT -o OUTPUT.fxp|OUTPUT.fxb [--preset FILE] [--set PARAM=VALUE]... [--bank] [--quiet]",
                      "Writes the effect's state as a program (.fxp: the current program) or a bank (.fxb: all programs).",
                      {{"--output", "-o", "FILE", "the preset to write; the extension chooses program or bank"},
                       kPreset,
@@ -69,7 +66,7 @@ ToolSpec vsthostSpec()
                       {"--bank", "", "", "insist on a bank (the output must end in .fxb)"},
                       kQuiet},
                      "The preset is loaded first, then the --set values are applied, then the state is written.\n"};
-    CommandSpec edit{"edit", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--save OUTPUT.fxp|OUTPUT.fxb] [--quiet]",
+    CommandDescription edit{"edit", "EFFECT [--preset FILE] [--set PARAM=VALUE]... [--save OUTPUT.fxp|OUTPUT.fxb] [--quiet]",
                      "Opens the effect's editor in a window of its own and plays a test signal through the effect while it is\n"
                      "open; prints the parameter changes and gestures the effect reports. Close the window to finish.",
                      {kPreset,
@@ -102,7 +99,7 @@ std::optional<int32_t> sampleRateFrom(const ParsedArguments& arguments)
 
 const ArgumentParser& CommandLine::parser()
 {
-    static const ArgumentParser instance(vsthostSpec());
+    static const ArgumentParser instance(vsthostDescription());
     return instance;
 }
 
@@ -116,11 +113,7 @@ CommandLine CommandLine::from(const ParsedArguments& arguments)
                        : command == "save" ? Command::save
                        : command == "edit" ? Command::edit
                                            : Command::info;
-        if (arguments.positionals.empty())
-            throw UsageError("no effect given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one effect per call)");
-        line.effect = arguments.positionals[0];
+        line.effect = onePositional(arguments, "effect", "effect");
         line.input = arguments.value("--input");
         line.output = arguments.value("--output");
         line.generate = arguments.value("--generate");
@@ -138,39 +131,16 @@ CommandLine CommandLine::from(const ParsedArguments& arguments)
             line.blockSize = parseInteger(arguments.value("--block"), "--block", 1, 1 << 16);
         if (arguments.has("--tail"))
             line.tailSeconds = parseNumber(arguments.value("--tail"), "--tail");
-        if (arguments.has("--format"))
-        {
-            line.format = parseSampleFormat(arguments.value("--format"));
-            if (!line.format)
-                throw UsageError("bad --format \"" + arguments.value("--format") + "\" (expected pcm16, pcm24 or float)");
-        }
+        line.format = formatOption(arguments);
         for (const std::string& text : arguments.values("--set"))
             line.settings.push_back(parseSetting(text));
         for (const std::string& text : arguments.values("--cc"))
             line.controlChanges.push_back(parseControlChange(text));
 
-        if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
-            throw UsageError("bad --tail: from 0 to 3600 seconds");
-        if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
-            throw UsageError("bad --seconds: more than 0 and at most a day");
+        checkDurations(line.seconds, line.tailSeconds);
 
         if (line.command == Command::render)
-        {
-            if (line.input.empty() == line.generate.empty())
-                throw UsageError("render needs either -i INPUT or --generate KIND");
-            if (!line.generate.empty() && !TestSignal::isKind(line.generate))
-                throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
-            if (!line.input.empty() && (arguments.has("--rate") || arguments.has("--seconds") || arguments.has("--channels")))
-                throw UsageError("--rate, --seconds and --channels apply to generated signals; an input file has its own");
-            if (line.output.empty())
-                throw UsageError("render needs -o OUTPUT");
-            const std::optional<Container> container = containerFor(line.output);
-            if (!container)
-                throw UsageError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
-            if (line.format && !canHold(*container, *line.format))
-                throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*line.format) +
-                                 " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
-        }
+            checkRenderTarget(arguments, line.input, line.generate, line.output, line.format);
         if (line.command == Command::edit && !line.saveOnClose.empty())
         {
             const std::string extension = std::filesystem::path(line.saveOnClose).extension().string();

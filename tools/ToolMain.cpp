@@ -24,14 +24,14 @@ void printWarning(const std::string& text)
 
 int runTool(const ArgumentParser& parser, int argc, char** argv, const std::function<int(const ParsedArguments&)>& body)
 {
-    toolName = parser.spec().name;
+    toolName = parser.description().name;
     ParsedArguments arguments;
     try
     {
         arguments = parser.parse(std::vector<std::string>(argv + 1, argv + argc));
         if (arguments.version)
         {
-            std::printf("%s %s\n", toolName.c_str(), parser.spec().version.c_str());
+            std::printf("%s %s\n", toolName.c_str(), parser.description().version.c_str());
             return ExitStatus::success;
         }
         if (arguments.help)

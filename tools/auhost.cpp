@@ -11,9 +11,7 @@
 #include "tools/LevelMeter.h"
 #include "tools/ProgressBar.h"
 #include "tools/SoundFile.h"
-#include "tools/SoundFileReader.h"
 #include "tools/SoundFileWriter.h"
-#include "tools/TestSignal.h"
 #include "tools/ToolMain.h"
 
 #include <algorithm>
@@ -27,11 +25,11 @@
 namespace
 {
 
-const OptionSpec kQuiet{"--quiet", "-q", "", "no progress bar and no summary"};
+const OptionDescription kQuiet{"--quiet", "-q", "", "no progress bar and no summary"};
 
-ToolSpec auhostSpec()
+ToolDescription auhostDescription()
 {
-    ToolSpec tool;
+    ToolDescription tool;
     tool.name = "auhost";
     tool.version = DC_VERSION;
     tool.summary = "auhost hosts an AudioUnit component on the command line through the published AudioUnit calls:\n"
@@ -39,34 +37,33 @@ ToolSpec auhostSpec()
                    "restores its state as .aupreset files, lists its factory presets and converts VST preset folders.";
     tool.footer = "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
                   "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n";
-    CommandSpec info{"info", "BUNDLE",
+    CommandDescription info{"info", "BUNDLE",
                      "Lists the registration, version, buses and stream formats, latency and the parameters (ID, name, unit,\n"
                      "range, default, current value, flags and value names).",
                      {},
                      ""};
-    CommandSpec render{
+    CommandDescription render{
         "render",
         "BUNDLE (-i INPUT | --generate sine|noise|sweep [--seconds S] [--channels 1|2] [--rate HZ])\n"
         "-o OUTPUT [--format pcm16|pcm24|float] [--block N] [--set PARAM=VALUE]...\n"
         "[--cc SECONDS:CONTROLLER:VALUE[:CHANNEL]]... [--tail SECONDS] [--state FILE] [--preset N] [--quiet]",
         "Runs an audio file or a generated signal through the component, one render cycle per block, and writes the result.",
         {{"--input", "-i", "FILE", "the audio file to process (mono or stereo); the unit runs at its rate"},
-         {"--generate", "", "KIND", "a test signal instead: sine (220 Hz, -6 dBFS), noise (-12 dBFS peak), sweep (20 Hz-20 kHz, -6 dBFS)"},
-         {"--seconds", "", "S", "length of the generated signal (default 5, at most 86400)"},
+         generateOption(),
+         secondsOption(),
          {"--channels", "", "N", "channels of the generated signal, 1 or 2 (default 2)"},
          {"--rate", "", "HZ", "sample rate of the generated signal, 1000 to 768000 (default 48000)"},
-         {"--output", "-o", "FILE", "the file to write: .wav, .flac, .aif or .aiff"},
+         renderOutputOption(),
          {"--format", "", "F", "sample format: pcm16, pcm24 or float (default: the input's own; float for generated signals)"},
          {"--block", "", "N", "frames per render cycle, 1 to 65536 (default 512); also the unit's maximum slice"},
          {"--set", "", "PARAM=VALUE", "a parameter by ID or name, VALUE in its AudioUnit units (see auhost info)", true},
-         {"--cc", "", "S:CC:VALUE[:CH]", "a MIDI control change at S seconds, controller 0-127, value 0-127, channel 1-16 (default 1)",
-          true},
+         controlChangeOption(),
          {"--tail", "", "SECONDS", "silence fed after the input (default 0, at most 3600)"},
          kQuiet},
         "A mono input uses the unit's mono-in, stereo-out configuration; the output is always stereo.\n"
         "The output is written to a temporary file beside it and moved into place only when the render succeeds;\n"
         "an output that is the input, also through a link, is refused.\n"};
-    CommandSpec edit{"edit", "BUNDLE [--state FILE.aupreset] [--preset N] [--set PARAM=VALUE]... [--save OUTPUT.aupreset] [--quiet]",
+    CommandDescription edit{"edit", "BUNDLE [--state FILE.aupreset] [--preset N] [--set PARAM=VALUE]... [--save OUTPUT.aupreset] [--quiet]",
                      "Opens the unit's editor view in a window of its own, found through the unit's CocoaUI property, and\n"
                      "renders a test signal through the unit while it is open; prints the parameter changes and gestures the\n"
                      "host hears. Close the window to finish.",
@@ -78,10 +75,10 @@ ToolSpec auhostSpec()
                      "Needs an X display (DISPLAY). A state that does not load ends the command with an error and writes\n"
                      "nothing. The signal (220 Hz at -6 dBFS, 48000 Hz) is rendered and dropped, so that the editor shows\n"
                      "where the curve is being used; the main event loop is pumped every 10 ms.\n"};
-    for (const OptionSpec& option : renderStateOptions())
+    for (const OptionDescription& option : renderStateOptions())
         render.options.push_back(option);
     tool.commands = {info, render, edit};
-    for (const CommandSpec& command : stateCommandSpecs())
+    for (const CommandDescription& command : stateCommandDescriptions())
         tool.commands.push_back(command);
     return tool;
 }
@@ -109,11 +106,7 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
     line.render = arguments.command == "render";
     try
     {
-        if (arguments.positionals.empty())
-            throw UsageError("no component bundle given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
-        line.bundle = arguments.positionals[0];
+        line.bundle = onePositional(arguments, "component bundle", "bundle");
         if (!line.render)
             return line;
         line.input = arguments.value("--input");
@@ -135,18 +128,11 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
             line.blockSize = parseInteger(arguments.value("--block"), "--block", 1, 1 << 16);
         if (arguments.has("--tail"))
             line.tailSeconds = parseNumber(arguments.value("--tail"), "--tail");
-        if (arguments.has("--format"))
-        {
-            line.format = parseSampleFormat(arguments.value("--format"));
-            if (!line.format)
-                throw UsageError("bad --format \"" + arguments.value("--format") + "\" (expected pcm16, pcm24 or float)");
-        }
+        line.format = formatOption(arguments);
         for (const std::string& text : arguments.values("--set"))
         {
-            const size_t at = text.rfind('=');
-            if (at == std::string::npos || at == 0)
-                throw UsageError("bad --set \"" + text + "\" (expected PARAMETER=VALUE, e.g. 0=12.5 or \"Pre Cut=0.25\")");
-            line.settings.emplace_back(text.substr(0, at), static_cast<float>(parseNumber(text.substr(at + 1), "--set value")));
+            ParameterSetting setting = parseUnitSetting(text, R"(0=12.5 or "Pre Cut=0.25")");
+            line.settings.emplace_back(std::move(setting.parameter), setting.value);
         }
         line.state = arguments.value("--state");
         if (arguments.has("--preset"))
@@ -154,24 +140,8 @@ AUCommandLine commandLineFrom(const ParsedArguments& arguments)
         for (const std::string& text : arguments.values("--cc"))
             line.controlChanges.push_back(parseControlChange(text));
 
-        if (line.tailSeconds < 0.0 || line.tailSeconds > 3600.0)
-            throw UsageError("bad --tail: from 0 to 3600 seconds");
-        if (line.seconds <= 0.0 || line.seconds > 24.0 * 3600.0)
-            throw UsageError("bad --seconds: more than 0 and at most a day");
-        if (line.input.empty() == line.generate.empty())
-            throw UsageError("render needs either -i INPUT or --generate KIND");
-        if (!line.generate.empty() && !TestSignal::isKind(line.generate))
-            throw UsageError("bad --generate \"" + line.generate + "\" (expected sine, noise or sweep)");
-        if (!line.input.empty() && (arguments.has("--rate") || arguments.has("--seconds") || arguments.has("--channels")))
-            throw UsageError("--rate, --seconds and --channels apply to generated signals; an input file has its own");
-        if (line.output.empty())
-            throw UsageError("render needs -o OUTPUT");
-        const std::optional<Container> container = containerFor(line.output);
-        if (!container)
-            throw UsageError("unknown output format for " + line.output + " (use .wav, .flac, .aif or .aiff)");
-        if (line.format && !canHold(*container, *line.format))
-            throw UsageError(std::string(containerName(*container)) + " cannot hold " + sampleFormatName(*line.format) +
-                             " samples (use --format pcm16 or pcm24, or a .wav or .aiff output)");
+        checkDurations(line.seconds, line.tailSeconds);
+        checkRenderTarget(arguments, line.input, line.generate, line.output, line.format);
     }
     catch (UsageError& e)
     {
@@ -187,11 +157,7 @@ AUEditRequest editRequestFrom(const ParsedArguments& arguments)
     AUEditRequest request;
     try
     {
-        if (arguments.positionals.empty())
-            throw UsageError("no component bundle given");
-        if (arguments.positionals.size() > 1)
-            throw UsageError("unexpected argument \"" + arguments.positionals[1] + "\" (one bundle per call)");
-        request.bundle = arguments.positionals[0];
+        request.bundle = onePositional(arguments, "component bundle", "bundle");
         request.state = arguments.value("--state");
         if (arguments.has("--preset"))
             request.preset = parseInteger(arguments.value("--preset"), "--preset", 0, 0x7FFFFFFF);
@@ -231,16 +197,9 @@ int render(const AUCommandLine& line)
 {
     if (!line.input.empty() && isSameFile(line.output, line.input))
         throw UsageError("the output " + line.output + " is the input " + line.input + " (choose another output file)", "render");
-    std::unique_ptr<AudioSource> source;
     std::optional<SampleFormat> inputFormat;
-    if (!line.input.empty())
-    {
-        auto reader = std::make_unique<SoundFileReader>(line.input);
-        inputFormat = reader->sampleFormat();
-        source = std::move(reader);
-    }
-    else
-        source = std::make_unique<TestSignal>(line.generate, line.seconds, line.channels, line.sampleRate);
+    const std::unique_ptr<AudioSource> source =
+        openRenderSource(line.input, line.generate, line.seconds, line.channels, line.sampleRate, inputFormat);
     const int32_t channels = source->channels();
     if (channels != 1 && channels != 2)
         throw FileError("the input " + line.input + " has " + std::to_string(channels) + " channels; the unit takes mono or stereo");
@@ -325,7 +284,7 @@ int render(const AUCommandLine& line)
 
 int main(int argc, char** argv)
 {
-    static const ArgumentParser parser(auhostSpec());
+    static const ArgumentParser parser(auhostDescription());
     return runTool(parser, argc, argv, [](const ParsedArguments& arguments) {
         if (isStateCommand(arguments.command))
             return runStateCommand(arguments);

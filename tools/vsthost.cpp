@@ -4,11 +4,10 @@
 #include "tools/CommandLine.h"
 #include "tools/EffectSession.h"
 #include "tools/FileChecks.h"
+#include "tools/HostOptions.h"
 #include "tools/ProgressBar.h"
 #include "tools/Renderer.h"
-#include "tools/SoundFileReader.h"
 #include "tools/SoundFileWriter.h"
-#include "tools/TestSignal.h"
 #include "tools/VSTEdit.h"
 #include "tools/ToolMain.h"
 
@@ -135,16 +134,9 @@ void warnAboutChannels(int32_t sourceChannels, int32_t effectInputs)
 int render(const CommandLine& line)
 {
     checkOutputIsNew(line);
-    std::unique_ptr<AudioSource> source;
     std::optional<SampleFormat> inputFormat;
-    if (!line.input.empty())
-    {
-        auto reader = std::make_unique<SoundFileReader>(line.input);
-        inputFormat = reader->sampleFormat();
-        source = std::move(reader);
-    }
-    else
-        source = std::make_unique<TestSignal>(line.generate, line.seconds, line.channels, line.sampleRate.value_or(48000));
+    const std::unique_ptr<AudioSource> source =
+        openRenderSource(line.input, line.generate, line.seconds, line.channels, line.sampleRate.value_or(48000), inputFormat);
     const int32_t rate = source->sampleRate();
     const Container container = *containerFor(line.output);
     const SampleFormat format = line.format.value_or(defaultSampleFormat(container, inputFormat));

@@ -33,4 +33,8 @@ while IFS=: read -r _ name; do
   fi
   rm -f "$log"
 done <"$failed"
+if [ "$status" -eq 0 ]; then
+  total=$(ctest --test-dir "$BUILD" -N | sed -n 's/^Total Tests: //p')
+  echo "sanitizers: $total passed, 0 failed"
+fi
 exit $status

@@ -212,11 +212,29 @@ void Vivuzudid::setParameter(VstInt32 index, float value)
         }
         // Points hold what a chunk can store: the int32 range.
         curve[point].store(truncToInt32(value), std::memory_order_relaxed);
+        curveChanges.fetch_add(1, std::memory_order_release);
         break;
     }
     default:
         break;
     }
+}
+
+void Vivuzudid::setCurve(const int32_t* points)
+{
+    if (!points)
+        return;
+    for (int i = 0; i < kCurvePoints; ++i)
+        curve[i].store(points[i] < 0 ? 0 : (points[i] > 128 ? 128 : points[i]), std::memory_order_relaxed);
+    curveChanges.fetch_add(1, std::memory_order_release);
+}
+
+void Vivuzudid::getCurve(int32_t* points) const
+{
+    if (!points)
+        return;
+    for (int i = 0; i < kCurvePoints; ++i)
+        points[i] = static_cast<int32_t>(curve[i].load(std::memory_order_relaxed));
 }
 
 float Vivuzudid::getParameter(VstInt32 index)
@@ -1114,6 +1132,7 @@ VstInt32 Vivuzudid::setChunk(void* data, VstInt32 byteSize, bool /*isPreset*/)
             setParameter(::kWetDry, read<float>(c, StateChunk::kWetDry));
         for (int i = 0; i < kCurvePoints; ++i)
             curve[i].store(read<int32_t>(c, kCurve + 4 * i), std::memory_order_relaxed);
+        curveChanges.fetch_add(1, std::memory_order_release);
         if (version >= kFilterVersion)
         {
             const float preType = read<float>(c, StateChunk::kPreFilterType);

@@ -69,11 +69,20 @@ public:
 
     virtual void setDefaults();
 
-    // [any thread] The curve index the shaper used last for a channel (0 left, 1 right).
-    VstInt32 getLastCurveIndex(VstInt32 channel) const
+    // [any thread] The curve index the shaper used last for a channel (0 left,
+    // 1 right). Virtual so that a stand-in for the effect in another process
+    // can show the indices it is told.
+    virtual VstInt32 getLastCurveIndex(VstInt32 channel) const
     {
         return (channel == 1 ? lastIndexR : lastIndexL).load(std::memory_order_relaxed);
     }
+    // [any thread] The whole curve at once, each point bounded to 0..128 (the
+    // range the shaper's output covers).
+    void setCurve(const int32_t* points);
+    void getCurve(int32_t* points) const;
+    // [any thread] Grows with every change of the curve: a reader that kept the
+    // last count knows whether to read the points again.
+    uint32_t getCurveChangeCount() const { return curveChanges.load(std::memory_order_acquire); }
     // The filter sample rate fixed at construction.
     float getFilterSampleRate() const { return filterSampleRate; }
     const DovanSVF& filter(int which) const { return filters[which]; }
@@ -130,6 +139,7 @@ protected:
     Quillfen::Utility::CExpMapper* cutoffMapper;
     std::atomic<int64_t> curve[kCurvePoints];
     std::atomic<int32_t> selectedPoint{0};
+    std::atomic<uint32_t> curveChanges{0};
     std::atomic<int32_t> lastIndexL{0};
     std::atomic<int32_t> lastIndexR{0};
     // Audio-thread copies: the shaper lookup and the curve it was built from.

@@ -1,28 +1,19 @@
+// Paths, refs and the items themselves: looking up, creating, deleting,
+// reading whole files and writing data forks.
 #include "platform/Files.h"
 
-
-#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <new>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace Files
 {
-
-namespace
-{
-
-constexpr const char* kFinderInfoAttribute = "user.com.apple.FinderInfo";
-constexpr uint16_t kIsInvisible = 0x4000;
 
 OSStatus codeForErrno(int error)
 {
@@ -55,6 +46,9 @@ OSStatus codeForErrno(int error)
         return ioErr;
     }
 }
+
+namespace
+{
 
 // One path component: not empty, no "/" or NUL, not "." or "..".
 OSStatus componentOf(const std::u16string& name, std::string& out)
@@ -89,99 +83,7 @@ OSStatus childPath(const FSRef& folder, const std::u16string& name, fs::path& ou
     return noErr;
 }
 
-uint32_t bigEndian32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
 } // namespace
-
-std::string toUtf8(const std::u16string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-    {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD; // a lone surrogate
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-        {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else if (c < 0x10000)
-        {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-        else
-        {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-bool fromUtf8(const std::string& text, std::u16string& out)
-{
-    out.clear();
-    size_t i = 0;
-    while (i < text.size())
-    {
-        uint8_t b = uint8_t(text[i]);
-        uint32_t c;
-        size_t extra;
-        if (b < 0x80)
-            c = b, extra = 0;
-        else if ((b & 0xE0) == 0xC0)
-            c = b & 0x1F, extra = 1;
-        else if ((b & 0xF0) == 0xE0)
-            c = b & 0x0F, extra = 2;
-        else if ((b & 0xF8) == 0xF0)
-            c = b & 0x07, extra = 3;
-        else
-            return false;
-        if (text.size() - i <= extra)
-            return false;
-        for (size_t k = 1; k <= extra; ++k)
-        {
-            uint8_t next = uint8_t(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        static constexpr uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-        if (c < smallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000))
-            return false;
-        if (c >= 0x10000)
-        {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        }
-        else
-            out += char16_t(c);
-        i += extra + 1;
-    }
-    return true;
-}
-
-size_t extensionStart(const std::u16string& name)
-{
-    size_t dot = name.rfind(u'.');
-    if (dot == std::u16string::npos || dot == 0)
-        return std::u16string::npos;
-    return dot + 1;
-}
 
 OSStatus pathOf(const FSRef& item, fs::path& path)
 {
@@ -420,126 +322,6 @@ OSStatus WriteFork::close()
     int result = ::close(descriptor);
     descriptor = -1;
     return result == 0 ? noErr : codeForErrno(errno);
-}
-
-OSStatus getItemInfo(const FSRef& item, ItemInfo& info)
-{
-    try
-    {
-        fs::path path;
-        if (OSStatus status = pathOf(item, path))
-            return status;
-        struct stat own;
-        if (::lstat(path.c_str(), &own) != 0)
-            return codeForErrno(errno);
-        ItemInfo result;
-        result.alias = S_ISLNK(own.st_mode);
-        struct stat target;
-        result.plainFile = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
-        std::u16string name;
-        if (!fromUtf8(path.filename().string(), name))
-            return bdNamErr;
-        result.invisible = !name.empty() && name[0] == u'.';
-        uint8_t finderInfo[32] = {};
-        ssize_t size = ::getxattr(path.c_str(), kFinderInfoAttribute, finderInfo, sizeof(finderInfo));
-        if (size >= 4 && result.plainFile)
-            result.typeCode = bigEndian32(finderInfo);
-        if (size >= 10 && ((uint16_t(finderInfo[8]) << 8 | finderInfo[9]) & kIsInvisible))
-            result.invisible = true;
-        size_t start = extensionStart(name);
-        if (start != std::u16string::npos)
-            result.extension = name.substr(start);
-        info = std::move(result);
-        return noErr;
-    }
-    catch (...)
-    {
-        return memFullErr;
-    }
-}
-
-OSStatus FolderIterator::open(const FSRef& folder)
-{
-    close();
-    try
-    {
-        fs::path path;
-        if (OSStatus status = pathOf(folder, path))
-            return status;
-        DIR* directory = ::opendir(path.c_str());
-        if (!directory)
-            return codeForErrno(errno);
-        while (dirent* entry = ::readdir(directory))
-        {
-            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-                continue;
-            items.push_back(path / entry->d_name);
-        }
-        ::closedir(directory);
-        std::sort(items.begin(), items.end());
-        opened = true;
-        return noErr;
-    }
-    catch (...)
-    {
-        close();
-        return memFullErr;
-    }
-}
-
-OSStatus FolderIterator::next(std::vector<FSRef>& batch, size_t max)
-{
-    batch.clear();
-    if (!opened)
-        return paramErr;
-    try
-    {
-        while (position < items.size() && batch.size() < max)
-        {
-            FSRef ref;
-            // An item removed since the listing was taken is passed over.
-            if (refOf(items[position++], ref) == noErr)
-                batch.push_back(ref);
-        }
-    }
-    catch (...)
-    {
-        return memFullErr;
-    }
-    return batch.empty() ? OSStatus(errFSNoMoreItems) : OSStatus(noErr);
-}
-
-void FolderIterator::close()
-{
-    items.clear();
-    position = 0;
-    opened = false;
-}
-
-OSStatus resolveAlias(const FSRef& item, FSRef& target)
-{
-    try
-    {
-        fs::path path;
-        if (OSStatus status = pathOf(item, path))
-            return status;
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(path, ec)))
-        {
-            if (ec)
-                return fnfErr;
-            target = item;
-            return noErr;
-        }
-        fs::path resolved = fs::canonical(path, ec);
-        if (ec)
-            return ec.value() == ELOOP ? fnfErr : codeForErrno(ec.value());
-        return refOf(resolved, target);
-    }
-    catch (...)
-    {
-        return memFullErr;
-    }
 }
 
 } // namespace Files

@@ -91,6 +91,8 @@ OSStatus resolveAlias(const FSRef& item, FSRef& target); // [UI thread]
 // Where a name's extension begins (after its last dot, which must not be
 // the first character), or std::u16string::npos when it has none.
 size_t extensionStart(const std::u16string& name);
+// The result code for a failed system call's errno.
+OSStatus codeForErrno(int error);
 OSStatus pathOf(const FSRef& item, std::filesystem::path& path);
 OSStatus refOf(const std::filesystem::path& path, FSRef& out);
 std::string toUtf8(const std::u16string& text);

@@ -21,6 +21,17 @@ struct InputBufferList
 };
 static_assert(offsetof(InputBufferList, mBuffers) == offsetof(AudioBufferList, mBuffers));
 
+// True when each of the first `count` buffers that has data holds `frames`
+// samples. Buffers without data are handed the component's own.
+bool holdsFrames(const AudioBuffer* buffers, UInt32 count, UInt32 frames)
+{
+    const UInt64 bytes = static_cast<UInt64>(frames) * sizeof(float);
+    for (UInt32 i = 0; i < count; ++i)
+        if (buffers[i].mData && buffers[i].mDataByteSize < bytes)
+            return false;
+    return true;
+}
+
 CFStringRef pinLabel(const VstPinProperties& properties)
 {
     char label[sizeof(properties.label) + 1];
@@ -112,6 +123,10 @@ AudioUnitRenderActionFlags TwinfoldComponent::render(AudioUnitRenderActionFlags*
     // buffers that do not exist: refuse it before anything runs.
     if (buffers->mNumberBuffers > static_cast<UInt32>(getOutputBusChannelCount(channelConfigIndex, static_cast<int32_t>(bus))))
         throw MacOSException(paramErr);
+    // The frames are copied into every buffer that has data: one that
+    // cannot hold them all would be written past its end.
+    if (!holdsFrames(buffers->mBuffers, buffers->mNumberBuffers, frames))
+        throw MacOSException(paramErr);
 
     AudioUnitRenderActionFlags flags = (ioFlags ? *ioFlags : 0) | kAudioUnitRenderAction_PreRender;
     for (int32_t i = renderNotifyCount - 1; i >= 0; --i)
@@ -198,6 +213,10 @@ bool TwinfoldComponent::collectInputAudio(UInt32 frames, float** inputs, const A
                 std::fill_n(channelBuffers[counter + i], frames, 0.0f);
             flags = kAudioUnitRenderAction_OutputIsSilence;
         }
+        // The effect reads every frame of its inputs: a callback or source
+        // that hands back shorter buffers fails the cycle before it runs.
+        if (!holdsFrames(list.mBuffers, static_cast<UInt32>(width), frames))
+            throw MacOSException(paramErr);
         if (!(flags & kAudioUnitRenderAction_OutputIsSilence))
             allSilent = false;
         for (int32_t i = 0; i < width; ++i)

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 using namespace ComponentTest;
 
@@ -264,6 +266,76 @@ TEST_F(ComponentRender, SliceLimitIsMaximumFramesPerSlice)
 
     StereoList tooMany(nullptr, nullptr, 4097);
     EXPECT_EQ(renderCycle(unit, 4096, 4097, tooMany.list()), paramErr);
+}
+
+OSStatus countNotify(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*)
+{
+    ++*static_cast<int*>(refCon);
+    return noErr;
+}
+
+// Hands back 64-sample buffers of its own, whatever was asked.
+OSStatus shortInput(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList* list)
+{
+    auto* own = static_cast<std::vector<float>*>(refCon);
+    for (UInt32 c = 0; c < list->mNumberBuffers; ++c)
+    {
+        list->mBuffers[c].mData = own->data();
+        list->mBuffers[c].mDataByteSize = static_cast<UInt32>(own->size() * sizeof(float));
+    }
+    return noErr;
+}
+
+TEST_F(ComponentRender, BuffersShorterThanTheFramesAreRefusedBeforeAnythingRuns)
+{
+    // 256-byte heap buffers for 512 frames: a copy of the frames would
+    // write 1792 bytes past each (ASan reports it as a heap overflow).
+    Signal signal{input};
+    setInputCallback(unit, &feedSignal, &signal);
+    int notified = 0;
+    ASSERT_EQ(AudioUnitAddRenderNotify(unit, &countNotify, &notified), noErr);
+    ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+    auto small = std::make_unique<float[]>(64), smallRight = std::make_unique<float[]>(64);
+    std::vector<float> full(kBlock, 7.0f);
+    std::fill_n(small.get(), 64, 7.0f);
+    std::fill_n(smallRight.get(), 64, 7.0f);
+    const struct
+    {
+        float* left;
+        float* right;
+    } lists[] = {{small.get(), smallRight.get()}, {full.data(), smallRight.get()}, {small.get(), nullptr}};
+    for (const auto& l : lists)
+    {
+        StereoList list(l.left, l.right, kBlock);
+        for (AudioBuffer& buffer : list.mBuffers)
+            if (buffer.mData != full.data())
+                buffer.mDataByteSize = 256;
+        EXPECT_EQ(renderCycle(unit, 0, kBlock, list.list()), paramErr);
+        EXPECT_EQ(list.mBuffers[1].mData, l.right) << "a refused list is handed nothing";
+    }
+    EXPECT_EQ(notified, 0) << "no render notification for a refused request";
+    EXPECT_EQ(signal.position, 0u) << "no input pulled";
+    EXPECT_TRUE(std::all_of(small.get(), small.get() + 64, [](float v) { return v == 7.0f; }));
+    EXPECT_TRUE(std::all_of(full.begin(), full.end(), [](float v) { return v == 7.0f; }));
+
+    // A buffer of exactly the frames takes them; the first cycle is the
+    // first the effect hears.
+    StereoList exact(full.data(), nullptr, kBlock);
+    ASSERT_EQ(renderCycle(unit, 0, kBlock, exact.list()), noErr);
+    Reference reference;
+    const Planar expected = reference.run(Planar{{input[0].begin(), input[0].begin() + kBlock}, {input[1].begin(), input[1].begin() + kBlock}});
+    EXPECT_EQ(full, expected[0]);
+}
+
+TEST_F(ComponentRender, AnInputShorterThanTheFramesFailsTheCycle)
+{
+    std::vector<float> own(64, 0.25f);
+    setInputCallback(unit, &shortInput, &own);
+    ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+    StereoList list(nullptr, nullptr, kBlock);
+    EXPECT_EQ(renderCycle(unit, 0, kBlock, list.list()), paramErr);
+    StereoList fits(nullptr, nullptr, 64);
+    EXPECT_EQ(renderCycle(unit, 512, 64, fits.list()), noErr);
 }
 
 } // namespace

@@ -129,6 +129,11 @@ public:
     void scheduleParameters(const AudioUnitParameterEvent* events, UInt32 count); // [audio thread]
     AudioUnitParameterValue scaleToAUParameter(AudioUnitParameterID id, float value) const; // [any thread]
     float scaleFromAUParameter(AudioUnitParameterID id, AudioUnitParameterValue value) const; // [any thread]
+    // The effect value for a value a host hands in: held to the parameter's
+    // declared minimum..maximum, then scaled. A value that is not a finite
+    // number is refused (kAudioUnitErr_InvalidParameterValue) and reaches
+    // nothing.
+    float effectValueFromHost(AudioUnitParameterID id, AudioUnitParameterValue value) const; // [any thread]
     void postParameterEvent(AudioUnitEventType type, int32_t index); // [any thread]
 
     // ---- Parameter mapping file (ParameterMapping.cpp) ----

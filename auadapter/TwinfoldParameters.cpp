@@ -8,6 +8,9 @@
 
 #include <AppKit/NSView.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace
 {
 
@@ -33,6 +36,14 @@ float TwinfoldComponent::scaleFromAUParameter(AudioUnitParameterID id, AudioUnit
     return ::scaleFromAUParameter(parameterInfos[id], value);
 }
 
+float TwinfoldComponent::effectValueFromHost(AudioUnitParameterID id, AudioUnitParameterValue value) const
+{
+    if (!std::isfinite(value))
+        throw MacOSException(kAudioUnitErr_InvalidParameterValue);
+    const AudioUnitParameterInfo& info = parameterInfos[id];
+    return scaleFromAUParameter(id, std::clamp(value, info.minValue, std::max(info.minValue, info.maxValue)));
+}
+
 AudioUnitParameterValue TwinfoldComponent::getAUParameter(AudioUnitParameterID id, AudioUnitScope scope)
 {
     if (scope != kAudioUnitScope_Global)
@@ -48,7 +59,7 @@ void TwinfoldComponent::setAUParameter(AudioUnitParameterID id, AudioUnitScope s
         throw MacOSException(kAudioUnitErr_InvalidScope);
     if (id >= static_cast<AudioUnitParameterID>(parameterTableSize))
         throw MacOSException(kAudioUnitErr_InvalidParameter);
-    plugIn->setParameter(static_cast<int32_t>(id), scaleFromAUParameter(id, value));
+    plugIn->setParameter(static_cast<int32_t>(id), effectValueFromHost(id, value));
 }
 
 void TwinfoldComponent::scheduleParameters(const AudioUnitParameterEvent* events, UInt32 count)
@@ -64,7 +75,7 @@ void TwinfoldComponent::scheduleParameters(const AudioUnitParameterEvent* events
             throw MacOSException(kAudioUnitErr_InvalidParameter);
         if (event.eventType == kParameterEvent_Immediate)
             plugIn->setParameter(static_cast<int32_t>(event.parameter),
-                                 scaleFromAUParameter(event.parameter, event.eventValues.immediate.value));
+                                 effectValueFromHost(event.parameter, event.eventValues.immediate.value));
     }
 }
 

@@ -202,7 +202,7 @@ void TwinfoldComponent::getParameterStringFromValue(AudioUnitParameterStringFrom
         plugIn->getParameterDisplay(parameter, text);
     else
     {
-        const float value = scaleFromAUParameter(request.inParamID, *request.inValue);
+        const float value = effectValueFromHost(request.inParamID, *request.inValue);
         std::memcpy(text, &value, sizeof(value));
         if (plugIn->vendorSpecific(kExtensionValueToString, parameter, text, 0.0f) == 0)
             throw MacOSException(kAudioUnitErr_InvalidProperty);

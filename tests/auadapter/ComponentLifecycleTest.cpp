@@ -4,6 +4,7 @@
 
 #include <Carbon/Carbon.h>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include <cmath>
 #include <algorithm>
@@ -539,12 +540,41 @@ TEST_F(Lifecycle, ParameterScalingFollowsTheMapping)
     ASSERT_EQ(AudioUnitGetParameter(unit, 2, kAudioUnitScope_Global, 0, &value), noErr);
     EXPECT_EQ(value, -12.0f);
     ASSERT_EQ(AudioUnitSetParameter(unit, 2, kAudioUnitScope_Global, 0, 48.0f, 0), noErr);
-    EXPECT_EQ(effect().values[2], 1.5f); // not clamped
+    EXPECT_EQ(effect().values[2], 1.0f); // held to the maximum
     std::ifstream file(bundle.resources() / "TWParameters.txt", std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "vst param #\tname\tmin\tmax\tdisplay\tunit\tdefault\r"
                     "0\tParam 0\t-24\t24\t=\tdB\t-24\r1\tParam 1\t-24\t24\t=\tdB\t-24\r"
                     "2\tParam 2\t-24\t24\t=\tdB\t-24\r3\tParam 3\t-24\t24\t=\tdB\t-24\r");
+}
+
+TEST_F(Lifecycle, HostValuesReachTheEffectWithinTheDeclaredRange)
+{
+    // Parameter 2 is declared -24 .. 24: values beyond are held to the ends,
+    // values that are no number are refused and change nothing.
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const struct
+    {
+        AudioUnitParameterValue value;
+        OSStatus status;
+        float reaches;
+    } cases[] = {{24.0f, noErr, 1.0f},   {1e38f, noErr, 1.0f},  {-63.0f, noErr, 0.0f},
+                 {-1e38f, noErr, 0.0f},  {0.0f, noErr, 0.5f},   {inf, kAudioUnitErr_InvalidParameterValue, 0.5f},
+                 {-inf, kAudioUnitErr_InvalidParameterValue, 0.5f}, {nan, kAudioUnitErr_InvalidParameterValue, 0.5f}};
+    for (const auto& c : cases)
+    {
+        effect().values[2] = 0.5f;
+        EXPECT_EQ(AudioUnitSetParameter(unit, 2, kAudioUnitScope_Global, 0, c.value, 0), c.status) << c.value;
+        EXPECT_EQ(effect().values[2], c.reaches) << c.value;
+        AudioUnitParameterEvent event{};
+        event.scope = kAudioUnitScope_Global;
+        event.parameter = 2;
+        event.eventType = kParameterEvent_Immediate;
+        event.eventValues.immediate.value = c.value;
+        effect().values[2] = 0.5f;
+        EXPECT_EQ(AudioUnitScheduleParameters(unit, &event, 1), c.status) << c.value;
+        EXPECT_EQ(effect().values[2], c.reaches) << c.value;
+    }
 }
 
 TEST(ComponentOpen, FailuresReachTheHostAsResultCodes)

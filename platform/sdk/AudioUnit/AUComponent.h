@@ -65,7 +65,8 @@ enum
     kAudioUnitErr_PropertyNotInUse = -10850,
     kAudioUnitErr_Initialized = -10849,
     kAudioUnitErr_InvalidOfflineRender = -10848,
-    kAudioUnitErr_Unauthorized = -10847
+    kAudioUnitErr_Unauthorized = -10847,
+    kAudioUnitErr_InvalidParameterValue = -66743
 };
 
 // Selectors of the AudioUnit calls.

@@ -12,6 +12,13 @@ public:
     ~CFHolder() { reset(); }
     CFHolder(const CFHolder&) = delete;
     CFHolder& operator=(const CFHolder&) = delete;
+    CFHolder(CFHolder&& other) noexcept : ref(other.release()) {}
+    CFHolder& operator=(CFHolder&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
 
     T get() const { return ref; }
     explicit operator bool() const { return ref != nullptr; }

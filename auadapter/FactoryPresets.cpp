@@ -13,6 +13,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -43,19 +44,34 @@ void TwinfoldComponent::loadOrCreateFactoryPresets()
     OSStatus status = Files::makeRef(resourcesFolder, kListFileName, list);
     if (status == fnfErr)
     {
+        // An installed bundle carries the list and its documents; one that
+        // lacks them gets them written, and a folder that cannot be written
+        // keeps them in memory.
+        std::vector<PresetFile> files = factoryPresetFiles();
         FSRef created;
-        if (OSStatus error = Files::createFile(resourcesFolder, kListFileName, &created))
-            throw MacOSException(error);
-        try
+        status = Files::createFile(resourcesFolder, kListFileName, &created);
+        if (status == noErr)
         {
-            createFactoryPresets(created);
+            try
+            {
+                Files::WriteFork fork;
+                if (OSStatus error = fork.open(created))
+                    throw MacOSException(error);
+                writePresetFiles(resourcesFolder, files, &fork);
+                if (OSStatus error = fork.close())
+                    throw MacOSException(error);
+            }
+            catch (const MacOSException&)
+            {
+                // A list cut short would be taken as complete by every later open.
+                Files::deleteObject(created);
+                status = ioErr;
+            }
         }
-        catch (...)
+        if (status != noErr)
         {
-            // A list cut short would be taken as complete by every later
-            // open; without it the next open creates the presets again.
-            Files::deleteObject(created);
-            throw;
+            holdFactoryPresets(files);
+            return;
         }
         status = Files::makeRef(resourcesFolder, kListFileName, list);
     }
@@ -64,25 +80,23 @@ void TwinfoldComponent::loadOrCreateFactoryPresets()
     loadFactoryPresets(list);
 }
 
+std::vector<PresetFile> TwinfoldComponent::factoryPresetFiles()
+{
+    if (!presetIsFXB)
+        return documentsOfLoadedPrograms();
+    std::vector<PresetFile> files;
+    files.push_back(PresetFile{kBankDocumentName, kBankListLine,
+                               CFHolder<CFMutableDictionaryRef>(createAUPresetOfCurrentBank(CFSTR("Default")))});
+    return files;
+}
+
 void TwinfoldComponent::createFactoryPresets(const FSRef& listFile)
 {
+    std::vector<PresetFile> files = factoryPresetFiles();
     Files::WriteFork fork;
     if (OSStatus status = fork.open(listFile))
         throw MacOSException(status);
-    if (!presetIsFXB)
-        convertLoadedPrograms(resourcesFolder, true, &fork);
-    else
-    {
-        FSRef document;
-        if (Files::makeRef(resourcesFolder, kBankDocumentName, document) == noErr)
-            Files::deleteObject(document);
-        if (OSStatus status = Files::createFile(resourcesFolder, kBankDocumentName, &document))
-            throw MacOSException(status);
-        CFHolder<CFMutableDictionaryRef> bank(createAUPresetOfCurrentBank(CFSTR("Default")));
-        saveProperties(bank.get(), document);
-        if (OSStatus status = fork.write(kBankListLine, sizeof(kBankListLine) - 1))
-            throw MacOSException(status);
-    }
+    writePresetFiles(resourcesFolder, files, &fork);
     if (OSStatus status = fork.close())
         throw MacOSException(status);
 }
@@ -97,8 +111,7 @@ void TwinfoldComponent::loadFactoryPresets(const FSRef& listFile)
     std::unique_ptr<uint8_t[]> bytes = loadFromFile(listFile, length);
     const uint8_t* position = bytes.get();
     const uint8_t* const end = position + length;
-    int32_t count = 0;
-    while (count < kMaxFactoryPresets && position < end)
+    while (CFArrayGetCount(factoryPresetArray) < kMaxFactoryPresets && position < end)
     {
         char line[kLineBufferSize];
         position = readLine(position, end, line);
@@ -116,14 +129,35 @@ void TwinfoldComponent::loadFactoryPresets(const FSRef& listFile)
         CFHolder<CFPropertyListRef> list(createPropertyListFromBytes(documentBytes.get(), documentLength));
         if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
             throw FormatException("Invalid AUPreset format");
-        auto document = static_cast<CFDictionaryRef>(list.get());
-        auto data = static_cast<CFDataRef>(getDictionaryValue(document, kAUPresetVSTDataKey, CFDataGetTypeID()));
-        auto name = static_cast<CFStringRef>(getDictionaryValue(document, kAUPresetNameKey, CFStringGetTypeID()));
-
-        factoryPresets[count].presetNumber = count;
-        factoryPresets[count].presetName = static_cast<CFStringRef>(CFRetain(name));
-        factoryPresetData[count] = static_cast<CFDataRef>(CFRetain(data));
-        CFArrayAppendValue(presets, &factoryPresets[count]);
-        ++count;
+        addFactoryPreset(static_cast<CFDictionaryRef>(list.get()));
     }
+}
+
+void TwinfoldComponent::holdFactoryPresets(const std::vector<PresetFile>& files)
+{
+    CFMutableArrayRef presets = CFArrayCreateMutable(kCFAllocatorDefault, 0, nullptr);
+    if (!presets)
+        throw std::bad_alloc();
+    factoryPresetArray = presets;
+    for (size_t i = 0; i < files.size() && CFArrayGetCount(factoryPresetArray) < kMaxFactoryPresets; ++i)
+    {
+        // A later document of the same file name replaces the earlier one
+        // on disk, and the list names that file each time.
+        size_t last = i;
+        for (size_t j = i + 1; j < files.size(); ++j)
+            if (files[j].fileName == files[i].fileName)
+                last = j;
+        addFactoryPreset(files[last].document.get());
+    }
+}
+
+void TwinfoldComponent::addFactoryPreset(CFDictionaryRef document)
+{
+    auto data = static_cast<CFDataRef>(getDictionaryValue(document, kAUPresetVSTDataKey, CFDataGetTypeID()));
+    auto name = static_cast<CFStringRef>(getDictionaryValue(document, kAUPresetNameKey, CFStringGetTypeID()));
+    const auto count = static_cast<int32_t>(CFArrayGetCount(factoryPresetArray));
+    factoryPresets[count].presetNumber = count;
+    factoryPresets[count].presetName = static_cast<CFStringRef>(CFRetain(name));
+    factoryPresetData[count] = static_cast<CFDataRef>(CFRetain(data));
+    CFArrayAppendValue(const_cast<CFMutableArrayRef>(factoryPresetArray), &factoryPresets[count]);
 }

@@ -68,6 +68,42 @@ std::string trimmed(const char* text)
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
+// What the effect holds while a source is loaded into it to be converted;
+// put back when the source is done with, whatever happened.
+class EffectStateKeeper
+{
+public:
+    explicit EffectStateKeeper(VSTPlugIn& plugIn) : plugIn(plugIn)
+    {
+        try
+        {
+            saved = plugIn.createFXB(length);
+        }
+        catch (...)
+        {
+            saved.reset(); // an effect without a bank record is converted all the same
+        }
+    }
+    ~EffectStateKeeper()
+    {
+        try
+        {
+            if (saved)
+                plugIn.loadFXPOrFXB(length, saved.get());
+        }
+        catch (...)
+        {
+        }
+    }
+    EffectStateKeeper(const EffectStateKeeper&) = delete;
+    EffectStateKeeper& operator=(const EffectStateKeeper&) = delete;
+
+private:
+    VSTPlugIn& plugIn;
+    std::unique_ptr<uint8_t[]> saved;
+    size_t length = 0;
+};
+
 } // namespace
 
 CFMutableDictionaryRef TwinfoldComponent::createAUPresetWithVSTData(size_t length, const uint8_t* bytes,
@@ -153,10 +189,17 @@ void TwinfoldComponent::convertVSTPresetsInDomain(short domain, const char* path
                 continue;
             const bool program = info.typeCode == kProgramFileType || equalsIgnoringCase(info.extension, "fxp");
             const bool bank = info.typeCode == kBankFileType || equalsIgnoringCase(info.extension, "fxb");
-            if (bank)
-                convertVSTPreset(item, true);
-            else if (program && !presetIsFXB)
-                convertVSTPreset(item, false);
+            if (!bank && !(program && !presetIsFXB))
+                continue;
+            try
+            {
+                convertVSTPreset(item, bank);
+            }
+            catch (...)
+            {
+                // This file stays as it is, with nothing made for it; the
+                // others are still converted.
+            }
         }
     }
 }
@@ -170,85 +213,74 @@ void TwinfoldComponent::convertVSTPreset(const FSRef& file, bool isBank)
     if (name.size() > 255)
         name.resize(255);
     const size_t extension = Files::extensionStart(name);
+    // A bank is split into a folder of its name holding one document per
+    // program; anything else becomes one document beside it.
+    const bool split = isBank && !presetIsFXB;
+    std::u16string base;
+    if (split)
+        base = extension == std::u16string::npos ? name : name.substr(0, extension - 1);
+    else
+        base = (extension == std::u16string::npos || extension >= kLastExtensionStart) ? name.substr(0, kLongestBaseName)
+                                                                                        : name.substr(0, extension - 1);
+    const std::u16string target = split ? base : base + u".aupreset";
+    FSRef existing;
+    if (Files::makeRef(parent, target, existing) == noErr)
+        return; // converted before, or the user keeps an item of that name
 
-    if (isBank && !presetIsFXB)
-    {
-        // A folder of the bank's name holds one document per program; when
-        // it exists, the bank was converted before.
-        const std::u16string folderName = extension == std::u16string::npos ? name : name.substr(0, extension - 1);
-        FSRef folder;
-        if (Files::createFolder(parent, folderName, &folder) != noErr)
-            return;
-        std::unique_ptr<uint8_t[]> bytes;
-        size_t length = 0;
-        if (OSStatus status = Files::readAll(file, bytes, length))
-            throw MacOSException(status);
-        // Splitting goes through the effect's own programs; what the effect
-        // held before is put back afterwards, so that opening the component
-        // does not start with the last bank found on disk.
-        size_t savedLength = 0;
-        std::unique_ptr<uint8_t[]> saved;
-        try
-        {
-            saved = plugIn->createFXB(savedLength);
-        }
-        catch (...)
-        {
-            saved.reset(); // an effect without a bank record is split all the same
-        }
-        auto restore = [&]() noexcept {
-            try
-            {
-                if (saved)
-                    plugIn->loadFXPOrFXB(savedLength, saved.get());
-            }
-            catch (...)
-            {
-            }
-        };
-        try
-        {
-            plugIn->loadFXPOrFXB(length, bytes.get());
-            convertLoadedPrograms(folder, false, nullptr);
-        }
-        catch (...)
-        {
-            restore();
-            throw;
-        }
-        restore();
-        return;
-    }
-
-    const std::u16string base = (extension == std::u16string::npos || extension >= kLastExtensionStart)
-                                    ? name.substr(0, kLongestBaseName)
-                                    : name.substr(0, extension - 1);
-    // The source is read before the target exists, so that a source that
-    // cannot be read leaves no empty document behind.
     std::unique_ptr<uint8_t[]> bytes;
     size_t length = 0;
     if (OSStatus status = Files::readAll(file, bytes, length))
         throw MacOSException(status);
-    FSRef target;
-    if (Files::createFile(parent, base + u".aupreset", &target) != noErr)
-        return; // converted before, or the user keeps a document of that name
+    if (length == 0)
+        return; // nothing to convert (yet)
+
+    // The source goes through the effect before anything is made for it, so
+    // that a record the unit would refuse fails here. Whatever the effect
+    // held before is put back afterwards: opening the component does not
+    // start with the last preset found on disk.
+    EffectStateKeeper keeper(*plugIn);
+    plugIn->loadFXPOrFXB(length, bytes.get());
+
+    if (split)
+    {
+        FSRef folder;
+        if (OSStatus status = Files::createFolder(parent, target, &folder))
+            throw MacOSException(status);
+        size_t written = 0;
+        try
+        {
+            written = convertLoadedPrograms(folder, false, nullptr);
+        }
+        catch (...)
+        {
+            Files::deleteObject(folder); // empty again: what was written is gone
+            throw;
+        }
+        if (written == 0)
+            Files::deleteObject(folder); // a bank without named programs leaves nothing
+        return;
+    }
+
+    CFHolder<CFStringRef> presetName(createString(base));
+    CFHolder<CFMutableDictionaryRef> document(createAUPresetWithVSTData(length, bytes.get(), presetName.get()));
+    FSRef created;
+    if (OSStatus status = Files::createFile(parent, target, &created))
+        throw MacOSException(status);
     try
     {
-        CFHolder<CFStringRef> presetName(createString(base));
-        CFHolder<CFMutableDictionaryRef> document(createAUPresetWithVSTData(length, bytes.get(), presetName.get()));
-        saveProperties(document.get(), target);
+        saveProperties(document.get(), created);
     }
     catch (...)
     {
-        // Only the file made here is removed: a partial document would stop
-        // every later run from converting the source.
-        Files::deleteObject(target);
+        // A partial document would stop every later run from converting the source.
+        Files::deleteObject(created);
         throw;
     }
 }
 
-void TwinfoldComponent::convertLoadedPrograms(const FSRef& folder, bool writeList, Files::WriteFork* listFork)
+std::vector<PresetFile> TwinfoldComponent::documentsOfLoadedPrograms()
 {
+    std::vector<PresetFile> files;
     const int32_t remembered = plugIn->getCurrentProgram();
     try
     {
@@ -268,21 +300,8 @@ void TwinfoldComponent::convertLoadedPrograms(const FSRef& folder, bool writeLis
                 CFStringCreateWithCString(kCFAllocatorDefault, fileName.c_str(), kCFStringEncodingMacRoman));
             if (!presetName || !fileNameString)
                 throw std::bad_alloc();
-            CFHolder<CFMutableDictionaryRef> document(createAUPresetOfCurrentProgram(presetName.get()));
-            const std::u16string wideName = charactersOf(fileNameString.get());
-            FSRef existing;
-            if (Files::makeRef(folder, wideName, existing) == noErr)
-                Files::deleteObject(existing);
-            FSRef file;
-            if (OSStatus status = Files::createFile(folder, wideName, &file))
-                throw MacOSException(status);
-            saveProperties(document.get(), file);
-            if (writeList)
-            {
-                const std::string line = fileName + "\r";
-                if (OSStatus status = listFork->write(line.data(), line.size()))
-                    throw MacOSException(status);
-            }
+            files.push_back(PresetFile{charactersOf(fileNameString.get()), fileName + "\r",
+                                       CFHolder<CFMutableDictionaryRef>(createAUPresetOfCurrentProgram(presetName.get()))});
             lastWritten = name;
         }
     }
@@ -292,4 +311,42 @@ void TwinfoldComponent::convertLoadedPrograms(const FSRef& folder, bool writeLis
         throw;
     }
     plugIn->setCurrentProgram(remembered);
+    return files;
+}
+
+void TwinfoldComponent::writePresetFiles(const FSRef& folder, std::vector<PresetFile>& files, Files::WriteFork* listFork)
+{
+    std::vector<FSRef> written;
+    try
+    {
+        for (PresetFile& preset : files)
+        {
+            FSRef existing;
+            if (Files::makeRef(folder, preset.fileName, existing) == noErr)
+                Files::deleteObject(existing);
+            FSRef file;
+            if (OSStatus status = Files::createFile(folder, preset.fileName, &file))
+                throw MacOSException(status);
+            written.push_back(file);
+            saveProperties(preset.document.get(), file);
+            if (listFork)
+            {
+                if (OSStatus status = listFork->write(preset.listLine.data(), preset.listLine.size()))
+                    throw MacOSException(status);
+            }
+        }
+    }
+    catch (...)
+    {
+        for (const FSRef& file : written)
+            Files::deleteObject(file);
+        throw;
+    }
+}
+
+size_t TwinfoldComponent::convertLoadedPrograms(const FSRef& folder, bool writeList, Files::WriteFork* listFork)
+{
+    std::vector<PresetFile> files = documentsOfLoadedPrograms();
+    writePresetFiles(folder, files, writeList ? listFork : nullptr);
+    return files.size();
 }

@@ -7,6 +7,8 @@
 // kinds, MacOSException); only TwinfoldEntry turns them into result codes.
 #pragma once
 
+#include "auadapter/CFHolder.h"
+#include "auadapter/ParameterMapping.h"
 #include "auadapter/VSTHost.h"
 #include "frame/VstRecords.h"
 
@@ -19,6 +21,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CodeBundle;
 namespace Files
@@ -43,6 +47,14 @@ struct TwinfoldEventQueue
     VstInt32 numEvents;
     VstIntPtr reserved;
     VstEvent* events[1024];
+};
+
+// A preset document and the file that keeps it.
+struct PresetFile
+{
+    std::u16string fileName; // the preset's name and ".aupreset"
+    std::string listLine; // that file name in Mac Roman and a CR
+    CFHolder<CFMutableDictionaryRef> document;
 };
 
 class TwinfoldComponent : public VSTHost
@@ -137,9 +149,16 @@ public:
     void postParameterEvent(AudioUnitEventType type, int32_t index); // [any thread]
 
     // ---- Parameter mapping file (ParameterMapping.cpp) ----
+    // Reads TWParameters.txt, writing the default one first when it is
+    // missing; when the Resources folder cannot be written, the default
+    // text is read from memory.
     void readOrCreateParameterMapping(); // [UI thread]
     void createDefaultParameterMappingFile(const FSRef& file); // [UI thread]
     void readParameterMapping(const FSRef& file); // [UI thread]
+    // The default mapping text, from probing the effect's parameters.
+    std::string defaultParameterMapping(); // [UI thread]
+    // The component's tables as the mapping parser fills them.
+    ParameterTables parameterTables(); // [UI thread]
 
     // ---- Properties (TwinfoldProperties.cpp) ----
     void getPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, bool& readable,
@@ -183,13 +202,35 @@ public:
     CFMutableDictionaryRef createAUPresetWithVSTData(size_t length, const uint8_t* bytes, CFStringRef name); // [UI thread]
     CFMutableDictionaryRef createAUPresetOfCurrentProgram(CFStringRef name); // [UI thread]
     CFMutableDictionaryRef createAUPresetOfCurrentBank(CFStringRef name); // [UI thread]
+    // Converts every VST preset file of one domain's folder; a file that
+    // fails is left as it was and the others are still converted.
     void convertVSTPresetsInDomain(short domain, const char* path); // [UI thread]
+    // Converts one file. An empty file and one converted before (its
+    // document or folder exists) are passed over; the source is loaded into
+    // the effect before anything is created for it, so a damaged one fails
+    // (FormatException, EOFException) and leaves nothing behind, and what a
+    // failed write created is removed (MacOSException). The effect's state
+    // is put back afterwards.
     void convertVSTPreset(const FSRef& file, bool isBank); // [UI thread]
     // One document per program in `folder`; with `writeList`, each file name
-    // and a CR go to `listFork`.
-    void convertLoadedPrograms(const FSRef& folder, bool writeList, Files::WriteFork* listFork); // [UI thread]
+    // and a CR go to `listFork`. Returns how many documents were written.
+    size_t convertLoadedPrograms(const FSRef& folder, bool writeList, Files::WriteFork* listFork); // [UI thread]
+    // The documents of the effect's programs: named programs only, a program
+    // that repeats the name before it is passed over.
+    std::vector<PresetFile> documentsOfLoadedPrograms(); // [UI thread]
+    // Writes `files` into `folder` (older files of their names are
+    // replaced) and their list lines to `listFork` when given. A failure
+    // removes the files written so far and throws MacOSException.
+    void writePresetFiles(const FSRef& folder, std::vector<PresetFile>& files, Files::WriteFork* listFork); // [UI thread]
+    // The factory presets made from the effect: its programs, or its bank.
+    std::vector<PresetFile> factoryPresetFiles(); // [UI thread]
     void createFactoryPresets(const FSRef& listFile); // [UI thread]
     void loadFactoryPresets(const FSRef& listFile); // [UI thread]
+    // Fills the factory preset table from documents held in memory, as
+    // their list and files would give them.
+    void holdFactoryPresets(const std::vector<PresetFile>& files); // [UI thread]
+    // Takes "name" and "vstdata" of `document` as the next factory preset.
+    void addFactoryPreset(CFDictionaryRef document); // [UI thread]
     // The property rows of the saved state, presets and the remaining
     // properties; false for a property these rows do not know.
     bool getStatePropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,

@@ -211,15 +211,22 @@ TEST_F(FactoryPresets, OneBankDocumentWhenPresetIsFXB)
     CFRelease(document);
 }
 
-TEST_F(FactoryPresets, AListCutShortIsNotLeftBehind)
+TEST_F(FactoryPresets, PresetsThatCannotBeWrittenLeaveNothingAndAreHeldInMemory)
 {
-    // A program name the file system refuses stops the creation; the list
-    // it had begun is removed, so that the next open tries again.
+    // A program name the file system refuses stops the writing: the list
+    // and the documents written before it are removed, so that the next open
+    // tries again, and this one offers the presets all the same.
     setenv("TEST_EFFECT_PROGRAMS", "Init|Lead/Pad", 1);
     ComponentHarness harness({.testEffect = true});
-    AudioUnit unit = nullptr;
-    EXPECT_NE(harness.open(unit), noErr);
+    AudioUnit unit = harness.open();
+    ASSERT_TRUE(unit);
     EXPECT_FALSE(fs::exists(harness.resources() / "TWFactoryPresets.txt"));
+    EXPECT_FALSE(fs::exists(harness.resources() / "Init.aupreset"));
+    EXPECT_EQ(factoryPresets(unit), (std::vector<Listed>{{0, "Init"}, {1, "Lead/Pad"}}));
+    AUPreset second{1, nullptr};
+    EXPECT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &second,
+                                   sizeof(second)),
+              noErr);
 }
 
 TEST_F(FactoryPresets, NamesBeyondAsciiFindTheirDocumentsAgain)

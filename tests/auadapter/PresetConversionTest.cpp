@@ -145,17 +145,15 @@ protected:
 
 TEST_F(Conversion, ProgramFileGainsADocumentOfItsBytesOnce)
 {
-    prepare({});
+    prepare({.testEffect = true});
     const std::vector<uint8_t> warm = programRecord("Warm", 0.5f);
     writeBytes(user / "Warm.fxp", warm);
-    writeBytes(user / "Odd.fxp", someBytes);
     convert();
-    EXPECT_EQ(written, (std::set<fs::path>{user / "Warm.aupreset", user / "Odd.aupreset"}));
+    EXPECT_EQ(written, (std::set<fs::path>{user / "Warm.aupreset"}));
     const Document document = readDocument(user / "Warm.aupreset");
     EXPECT_TRUE(document.valid);
     EXPECT_EQ(document.name, "Warm");
     EXPECT_EQ(document.record, warm) << "the file's bytes as they are";
-    EXPECT_EQ(readDocument(user / "Odd.aupreset").record, someBytes) << "not validated while converting";
 
     const std::vector<uint8_t> first = readBytes(user / "Warm.aupreset");
     convert();
@@ -174,7 +172,8 @@ TEST_F(Conversion, AnExistingDocumentIsNeverOverwritten)
 
 TEST_F(Conversion, RecognisesExtensionsAnyCaseTypeCodesAndSkipsInvisibleFiles)
 {
-    prepare({});
+    prepare({.testEffect = true});
+    const std::vector<uint8_t> someBytes = programRecord("Some", 0.5f);
     writeBytes(user / "Upper.FXP", someBytes);
     writeBytes(user / "Mixed.FxP", someBytes);
     writeBytes(user / "TypedOnly", someBytes);
@@ -193,10 +192,10 @@ TEST_F(Conversion, RecognisesExtensionsAnyCaseTypeCodesAndSkipsInvisibleFiles)
 
 TEST_F(Conversion, BothDomainsAreConvertedAndFoldersAreCreatedBelowLibraryAudio)
 {
-    prepare({});
+    prepare({.testEffect = true});
     fs::remove_all(harness->home() / "Library" / "Audio" / "Presets");
     fs::create_directories(local);
-    writeBytes(local / "Shared.fxp", someBytes);
+    writeBytes(local / "Shared.fxp", programRecord("Shared", 0.5f));
     convert();
     EXPECT_EQ(written, (std::set<fs::path>{local / "Shared.aupreset"}));
     EXPECT_TRUE(fs::is_directory(user)) << "Presets/Tarnby Audio/DitherCrunch made in the user domain";
@@ -235,15 +234,46 @@ TEST_F(Conversion, SplittingABankLeavesTheEffectAsItWas)
     EXPECT_TRUE(fs::exists(user / "Live" / "C.aupreset"));
 }
 
-TEST_F(Conversion, BankThatDoesNotLoadStopsOnlyItsDomain)
+TEST_F(Conversion, EmptyAndDamagedSourcesLeaveNothingAndTheGoodOnesAllConvert)
 {
     prepare({.testEffect = true});
     fs::create_directories(local);
-    writeBytes(user / "Broken.fxb", someBytes);
-    writeBytes(local / "Fine.fxp", someBytes);
+    const std::vector<uint8_t> good = programRecord("Good", 0.5f);
+    std::vector<uint8_t> cut = good;
+    cut.resize(60);
+    std::vector<uint8_t> foreign = good;
+    foreign[16] ^= 0xFF; // another plug-in's record
+    // Sorted by name, the bad ones come first: each failure must let the
+    // files after it be converted all the same.
+    writeBytes(user / "A Empty.fxp", {});
+    writeBytes(user / "B Garbage.fxp", someBytes);
+    writeBytes(user / "C Cut.fxp", cut);
+    writeBytes(user / "D Foreign.fxp", foreign);
+    writeBytes(user / "Init 1.fxb", {});
+    writeBytes(user / "Init 2.fxb", someBytes);
+    writeBytes(user / "Init 3.fxb", bankRecord({{"  ", 0.25f}, {"", 0.5f}, {" ", 0.75f}}));
+    writeBytes(user / "Live.fxb", bankRecord({{"A", 0.25f}, {"B", 0.5f}, {"B", 0.75f}}));
+    writeBytes(user / "Warm.fxp", good);
+    writeBytes(local / "Broken.fxb", someBytes);
+    writeBytes(local / "Fine.fxp", good);
     convert();
-    EXPECT_EQ(written, (std::set<fs::path>{local / "Fine.aupreset"}));
-    EXPECT_TRUE(fs::is_directory(user / "Broken")) << "its folder stays, so later runs skip it";
+    EXPECT_EQ(written, (std::set<fs::path>{user / "Live" / "A.aupreset", user / "Live" / "B.aupreset",
+                                           user / "Warm.aupreset", local / "Fine.aupreset"}))
+        << "every good source in the first run, nothing for the others";
+    for (const char* name : {"A Empty", "B Garbage", "C Cut", "D Foreign", "Init 1", "Init 2", "Init 3"})
+    {
+        EXPECT_FALSE(fs::exists(user / name)) << name << ": no folder left behind";
+        EXPECT_FALSE(fs::exists(user / (std::string(name) + ".aupreset"))) << name;
+    }
+    EXPECT_EQ(readDocument(user / "Warm.aupreset").record, good);
+
+    convert();
+    EXPECT_TRUE(written.empty()) << "a second run converts nothing";
+
+    // A source that becomes good later is converted then.
+    writeBytes(user / "A Empty.fxp", good);
+    convert();
+    EXPECT_EQ(written, (std::set<fs::path>{user / "A Empty.aupreset"}));
 }
 
 TEST_F(Conversion, WholeBanksWhenPresetIsFXB)
@@ -252,7 +282,7 @@ TEST_F(Conversion, WholeBanksWhenPresetIsFXB)
     const std::vector<uint8_t> bank = bankRecord({{"A", 0.25f}, {"A", 0.5f}, {"B", 0.75f}});
     writeBytes(user / "Live.fxb", bank);
     writeBytes(user / "Warm.fxp", programRecord("Warm", 0.5f));
-    writeBytes(user / "Typed", someBytes);
+    writeBytes(user / "Typed", bank);
     setFinderInfo(user / "Typed", "AFxB", 0);
     convert();
     EXPECT_EQ(written, (std::set<fs::path>{user / "Live.aupreset", user / "Typed.aupreset"}));
@@ -271,9 +301,9 @@ TEST_F(Conversion, NothingHappensWhenTheBundleDoesNotConvert)
 
 TEST_F(Conversion, VeryLongNamesKeepRoomForTheExtension)
 {
-    prepare({});
+    prepare({.testEffect = true});
     const std::string longName(250, 'x');
-    writeBytes(user / (longName + ".fxp"), someBytes);
+    writeBytes(user / (longName + ".fxp"), programRecord("x", 0.5f));
     convert();
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written.begin()->filename().string(), std::string(246, 'x') + ".aupreset");

@@ -253,7 +253,12 @@ TEST(StateCommands, PresetsAndConvertReport)
 {
     ComponentHarness harness;
     fs::create_directories(harness.userPresets());
-    writeBytes(harness.userPresets() / "Warm.fxp", {'x'});
+    AudioUnit unit = harness.open();
+    ASSERT_TRUE(unit);
+    CFDictionaryRef state = classInfo(unit);
+    writeBytes(harness.userPresets() / "Warm.fxp", dataBytes(state, "vstdata")); // a program of this effect
+    CFRelease(state);
+    harness.close(unit);
     writeBytes(harness.userPresets() / ".Hidden.fxp", {'x'});
     std::string output;
     const std::string auhost = quoted(ComponentHarness::auhost());

@@ -273,18 +273,15 @@ void TwinfoldComponent::readOrCreateParameterMapping()
     OSStatus status = Files::makeRef(resourcesFolder, kMappingFileName, file);
     if (status == fnfErr)
     {
-        status = Files::createFile(resourcesFolder, kMappingFileName, &file);
+        // An installed bundle carries the file; one that lacks it gets it
+        // written, and a folder that cannot be written is read from memory.
+        const std::string text = defaultParameterMapping();
+        status = Files::createFileWithContents(resourcesFolder, kMappingFileName, text.data(), text.size());
         if (status != noErr)
-            throw MacOSException(status);
-        try
         {
-            createDefaultParameterMappingFile(file);
-        }
-        catch (...)
-        {
-            // A half-written file would be read (and kept) from now on.
-            Files::deleteObject(file);
-            throw;
+            ParameterTables tables = parameterTables();
+            parseParameterMapping(reinterpret_cast<const uint8_t*>(text.data()), text.size(), tables);
+            return;
         }
         status = Files::makeRef(resourcesFolder, kMappingFileName, file);
     }
@@ -295,13 +292,20 @@ void TwinfoldComponent::readOrCreateParameterMapping()
 
 void TwinfoldComponent::createDefaultParameterMappingFile(const FSRef& file)
 {
+    const std::string text = defaultParameterMapping();
     Files::WriteFork fork;
     OSStatus status = fork.open(file);
+    if (status == noErr)
+        status = fork.write(text.data(), text.size());
+    if (status == noErr)
+        status = fork.close();
     if (status != noErr)
         throw MacOSException(status);
-    status = fork.write(kHeader, sizeof(kHeader) - 1);
-    if (status != noErr)
-        throw MacOSException(status);
+}
+
+std::string TwinfoldComponent::defaultParameterMapping()
+{
+    std::string text = kHeader;
     for (int32_t i = 0; i < plugIn->getParameterCount(); ++i)
     {
         char name[25], label[25], current[25], at0[25], atHalf[25], at1[25];
@@ -319,21 +323,21 @@ void TwinfoldComponent::createDefaultParameterMappingFile(const FSRef& file)
 
         ProbedParameter probed{i, name, label, current, at0, atHalf, at1, value};
         char line[256];
-        const size_t length = formatDefaultMappingLine(probed, hasExtensions, line, sizeof(line));
-        status = fork.write(line, length);
-        if (status != noErr)
-            throw MacOSException(status);
+        text.append(line, formatDefaultMappingLine(probed, hasExtensions, line, sizeof(line)));
     }
-    status = fork.close();
-    if (status != noErr)
-        throw MacOSException(status);
+    return text;
+}
+
+ParameterTables TwinfoldComponent::parameterTables()
+{
+    return ParameterTables{parameterTableSize, &auParameterCount, auParameterList, parameterInfos.get(),
+                           parameterValueStrings.get()};
 }
 
 void TwinfoldComponent::readParameterMapping(const FSRef& file)
 {
     size_t length = 0;
     const std::unique_ptr<uint8_t[]> bytes = loadFromFile(file, length);
-    ParameterTables tables{parameterTableSize, &auParameterCount, auParameterList, parameterInfos.get(),
-                           parameterValueStrings.get()};
+    ParameterTables tables = parameterTables();
     parseParameterMapping(bytes.get(), length, tables);
 }

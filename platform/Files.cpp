@@ -164,6 +164,22 @@ OSStatus createFile(const FSRef& folder, const std::u16string& name, FSRef* out)
     });
 }
 
+OSStatus createFileWithContents(const FSRef& folder, const std::u16string& name, const void* data, size_t n)
+{
+    FSRef file;
+    if (OSStatus status = createFile(folder, name, &file))
+        return status;
+    WriteFork fork;
+    OSStatus status = fork.open(file);
+    if (status == noErr)
+        status = fork.write(data, n);
+    if (status == noErr)
+        status = fork.close();
+    if (status != noErr)
+        deleteObject(file);
+    return status;
+}
+
 OSStatus createFolder(const FSRef& folder, const std::u16string& name, FSRef* out)
 {
     return createChild(folder, name, out, [](const fs::path& path) -> OSStatus {

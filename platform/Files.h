@@ -31,6 +31,10 @@ namespace Files
 OSStatus makeRef(const FSRef& folder, const std::u16string& name, FSRef& out); // [UI thread]
 // A new empty file; dupFNErr when an item of that name exists.
 OSStatus createFile(const FSRef& folder, const std::u16string& name, FSRef* out); // [UI thread]
+// A new file holding `n` bytes of `data`; dupFNErr when an item of that
+// name exists. A file that cannot be written whole is removed again.
+OSStatus createFileWithContents(const FSRef& folder, const std::u16string& name, const void* data,
+                                size_t n); // [UI thread]
 // A new folder; dupFNErr when an item of that name exists.
 OSStatus createFolder(const FSRef& folder, const std::u16string& name, FSRef* out); // [UI thread]
 // Removes a file, a link or an empty folder (fBsyErr when not empty).

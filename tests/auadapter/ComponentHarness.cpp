@@ -57,8 +57,10 @@ ComponentHarness::ComponentHarness(const BundleOptions& options)
     localPath = root / "local";
     fs::create_directories(bundlePath.parent_path());
     fs::copy(builtBundle(), bundlePath, fs::copy_options::recursive);
-    for (const char* name : {"TWParameters.txt", "TWFactoryPresets.txt"})
-        fs::remove(resources() / name);
+    if (!options.builtResources)
+        for (const fs::directory_entry& item : fs::directory_iterator(resources()))
+            if (item.path().extension() == ".aupreset" || item.path().extension() == ".txt")
+                fs::remove(item.path());
     fs::create_directories(homePath / "Library" / "Audio");
     fs::create_directories(localPath / "Library" / "Audio");
     if (options.testEffect)

@@ -22,6 +22,9 @@ struct BundleOptions
     bool testEffect = false; // wrap the extension test effect instead of Dithercrunch
     bool presetIsFXB = false;
     bool autoConvert = true;
+    // Keep the mapping and factory presets the build wrote into the bundle
+    // (by default they are removed, so that the first open writes them).
+    bool builtResources = false;
 };
 
 class ComponentHarness

@@ -54,12 +54,7 @@ void TwinfoldComponent::loadOrCreateFactoryPresets()
         {
             try
             {
-                Files::WriteFork fork;
-                if (OSStatus error = fork.open(created))
-                    throw MacOSException(error);
-                writePresetFiles(resourcesFolder, files, &fork);
-                if (OSStatus error = fork.close())
-                    throw MacOSException(error);
+                writeFactoryPresets(created, files);
             }
             catch (const MacOSException&)
             {
@@ -93,6 +88,11 @@ std::vector<PresetFile> TwinfoldComponent::factoryPresetFiles()
 void TwinfoldComponent::createFactoryPresets(const FSRef& listFile)
 {
     std::vector<PresetFile> files = factoryPresetFiles();
+    writeFactoryPresets(listFile, files);
+}
+
+void TwinfoldComponent::writeFactoryPresets(const FSRef& listFile, std::vector<PresetFile>& files)
+{
     Files::WriteFork fork;
     if (OSStatus status = fork.open(listFile))
         throw MacOSException(status);

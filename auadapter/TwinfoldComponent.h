@@ -225,6 +225,9 @@ public:
     // The factory presets made from the effect: its programs, or its bank.
     std::vector<PresetFile> factoryPresetFiles(); // [UI thread]
     void createFactoryPresets(const FSRef& listFile); // [UI thread]
+    // Writes `files` into the Resources folder and their names into the
+    // empty list file; throws MacOSException.
+    void writeFactoryPresets(const FSRef& listFile, std::vector<PresetFile>& files); // [UI thread]
     void loadFactoryPresets(const FSRef& listFile); // [UI thread]
     // Fills the factory preset table from documents held in memory, as
     // their list and files would give them.

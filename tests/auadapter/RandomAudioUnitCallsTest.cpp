@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <sstream>
 #include <vector>
 
 using namespace ComponentTest;
@@ -71,10 +70,10 @@ void releaseValue(AudioUnitPropertyID id, const std::vector<uint8_t>& value, UIn
     }
 }
 
-class Sequence
+class Sequence : SequenceLog
 {
 public:
-    Sequence(uint64_t seed, const Bundle& bundle) : seed(seed), rng(seed), unit(open(bundle)) {}
+    Sequence(uint64_t seed, const Bundle& bundle) : SequenceLog(seed), rng(seed), unit(open(bundle)) {}
     ~Sequence()
     {
         if (unit)
@@ -101,13 +100,6 @@ public:
     }
 
 private:
-    bool fail(const std::string& what)
-    {
-        ADD_FAILURE() << "seed " << seed << ", step " << step << " (" << done.str() << "): " << what
-                      << "\nrepeat with DC_HOSTOPS_SEED=" << seed;
-        return false;
-    }
-
     AudioUnitScope anyScope() { return chance(rng, 80) ? kAudioUnitScope_Global : static_cast<AudioUnitScope>(between(rng, 1, 4)); }
 
     bool operate()
@@ -329,14 +321,11 @@ private:
         return true;
     }
 
-    uint64_t seed;
     Rng rng;
     AudioUnit unit;
     CFDictionaryRef goodState = nullptr;
     UInt32 maxFrames = kMaxSlice;
     Float64 time = 0;
-    int step = 0;
-    std::ostringstream done;
 };
 
 TEST(RandomAudioUnitCalls, SequencesKeepEveryPromise)

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <sstream>
 #include <vector>
 
 namespace
@@ -76,10 +75,10 @@ std::vector<uint8_t> randomChunk(Rng& rng)
 }
 
 // One sequence; false (after reporting) at the first broken promise.
-class Sequence
+class Sequence : SequenceLog
 {
 public:
-    explicit Sequence(uint64_t seed) : seed(seed), rng(seed) {}
+    explicit Sequence(uint64_t seed) : SequenceLog(seed), rng(seed) {}
 
     bool run()
     {
@@ -96,13 +95,6 @@ public:
     }
 
 private:
-    bool fail(const std::string& what)
-    {
-        ADD_FAILURE() << "seed " << seed << ", step " << step << " (" << done.str() << "): " << what
-                      << "\nrepeat with DC_HOSTOPS_SEED=" << seed;
-        return false;
-    }
-
     bool operate()
     {
         switch (between(rng, 0, 11))
@@ -303,13 +295,10 @@ private:
         return true;
     }
 
-    uint64_t seed;
     Rng rng;
     dc::TestHost host{dc::TestHost::pluginPath()};
     VstInt32 blockSize = 512;
     long position = 0;
-    int step = 0;
-    std::ostringstream done;
 };
 
 TEST(RandomHostOperations, VSTSequencesKeepEveryPromise)

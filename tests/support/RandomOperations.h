@@ -13,7 +13,10 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
+
+#include <gtest/gtest.h>
 
 namespace dc::random
 {
@@ -46,6 +49,25 @@ inline float anyFloat(Rng& rng)
         return kSpecial[between(rng, 0, static_cast<int>(std::size(kSpecial)) - 1)];
     return std::bit_cast<float>(static_cast<uint32_t>(rng()));
 }
+
+// What a sequence has done so far, named when it breaks a promise.
+struct SequenceLog
+{
+    explicit SequenceLog(uint64_t seed) : seed(seed) {}
+
+    // Reports `what` with the steps before it and the seed that repeats
+    // them; returns false.
+    bool fail(const std::string& what) const
+    {
+        ADD_FAILURE() << "seed " << seed << ", step " << step << " (" << done.str() << "): " << what
+                      << "\nrepeat with DC_HOSTOPS_SEED=" << seed;
+        return false;
+    }
+
+    uint64_t seed;
+    int step = 0;
+    std::ostringstream done;
+};
 
 // Runs `sequence` for one seed after another until the time is up (or once
 // for DC_HOSTOPS_SEED); returns how many ran. `sequence` reports a failure

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -298,7 +299,7 @@ private:
         for (UInt32 c = 0; c < list.count; ++c)
         {
             const UInt32 room = shape == 2 && c == 1 ? frames / 2 : frames;
-            storage[c].assign(room, 9.0f);
+            storage[c].assign(std::max<UInt32>(room, 1), 9.0f); // data even where it holds nothing
             list.buffers[c] = {1, room * 4, shape == 0 ? nullptr : storage[c].data()};
         }
         AudioTimeStamp stamp{};

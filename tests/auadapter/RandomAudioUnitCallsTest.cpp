@@ -101,7 +101,7 @@ public:
     }
 
 private:
-    AudioUnitScope anyScope() { return chance(rng, 80) ? kAudioUnitScope_Global : static_cast<AudioUnitScope>(between(rng, 1, 4)); }
+    AudioUnitScope anyScope() { return chance(rng, 80) ? AudioUnitScope{kAudioUnitScope_Global} : static_cast<AudioUnitScope>(between(rng, 1, 4)); }
 
     bool operate()
     {

@@ -20,6 +20,7 @@ namespace
 
 constexpr UInt32 kFrames = 512;
 constexpr uid_t kNobody = 65534;
+constexpr int kCannotDropPrivileges = 90;
 
 // Every item of the bundle readable by all and writable by none; the
 // folders above it open to all.
@@ -50,7 +51,7 @@ int runWithoutWriteAccess(const std::function<int()>& check)
     if (child == 0)
     {
         if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(90);
+            _exit(kCannotDropPrivileges);
         _exit(check());
     }
     int status = 0;
@@ -122,11 +123,14 @@ TEST_P(ReadOnlyBundle, OpensAndRendersAndStaysAsItWas)
     EXPECT_EQ(before.count(harness.resources() / "TWParameters.txt"), builtResources ? 1u : 0u);
     makeReadOnly(harness.bundle(), harness.bundle().parent_path().parent_path());
 
-    EXPECT_EQ(runWithoutWriteAccess([&] { return openAndRender(harness); }), 0);
-    EXPECT_EQ(snapshot(harness.bundle()), before) << "nothing written into the bundle";
+    const int status = runWithoutWriteAccess([&] { return openAndRender(harness); });
     for (const fs::directory_entry& item : fs::recursive_directory_iterator(harness.bundle()))
         fs::permissions(item.path(), fs::perms::owner_write, fs::perm_options::add);
     fs::permissions(harness.bundle(), fs::perms::owner_write, fs::perm_options::add);
+    if (status == kCannotDropPrivileges)
+        GTEST_SKIP() << "running as root without the right to become another user: every folder is writable";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(snapshot(harness.bundle()), before) << "nothing written into the bundle";
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundle, ReadOnlyBundle, ::testing::Values(true, false),

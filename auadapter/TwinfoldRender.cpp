@@ -22,12 +22,13 @@ struct InputBufferList
 static_assert(offsetof(InputBufferList, mBuffers) == offsetof(AudioBufferList, mBuffers));
 
 // True when each of the first `count` buffers that has data holds `frames`
-// samples. Buffers without data are handed the component's own.
-bool holdsFrames(const AudioBuffer* buffers, UInt32 count, UInt32 frames)
+// samples. Buffers without data are handed the component's own, and a
+// buffer that is the component's own (`own[i]`) holds them all.
+bool holdsFrames(const AudioBuffer* buffers, UInt32 count, UInt32 frames, float* const* own)
 {
     const UInt64 bytes = static_cast<UInt64>(frames) * sizeof(float);
     for (UInt32 i = 0; i < count; ++i)
-        if (buffers[i].mData && buffers[i].mDataByteSize < bytes)
+        if (buffers[i].mData && buffers[i].mData != own[i] && buffers[i].mDataByteSize < bytes)
             return false;
     return true;
 }
@@ -125,7 +126,8 @@ AudioUnitRenderActionFlags TwinfoldComponent::render(AudioUnitRenderActionFlags*
         throw MacOSException(paramErr);
     // The frames are copied into every buffer that has data: one that
     // cannot hold them all would be written past its end.
-    if (!holdsFrames(buffers->mBuffers, buffers->mNumberBuffers, frames))
+    const int32_t first = outputBusStarts[channelConfigIndex][bus];
+    if (!holdsFrames(buffers->mBuffers, buffers->mNumberBuffers, frames, &channelBuffers[first]))
         throw MacOSException(paramErr);
 
     AudioUnitRenderActionFlags flags = (ioFlags ? *ioFlags : 0) | kAudioUnitRenderAction_PreRender;
@@ -149,7 +151,6 @@ AudioUnitRenderActionFlags TwinfoldComponent::render(AudioUnitRenderActionFlags*
     else
         flags &= ~kAudioUnitRenderAction_OutputIsSilence;
 
-    const int32_t first = outputBusStarts[channelConfigIndex][bus];
     for (UInt32 i = 0; i < buffers->mNumberBuffers; ++i)
     {
         float* source = channelBuffers[first + static_cast<int32_t>(i)];
@@ -215,7 +216,7 @@ bool TwinfoldComponent::collectInputAudio(UInt32 frames, float** inputs, const A
         }
         // The effect reads every frame of its inputs: a callback or source
         // that hands back shorter buffers fails the cycle before it runs.
-        if (!holdsFrames(list.mBuffers, static_cast<UInt32>(width), frames))
+        if (!holdsFrames(list.mBuffers, static_cast<UInt32>(width), frames, &channelBuffers[counter]))
             throw MacOSException(paramErr);
         if (!(flags & kAudioUnitRenderAction_OutputIsSilence))
             allSilent = false;

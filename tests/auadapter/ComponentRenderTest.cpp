@@ -325,6 +325,14 @@ TEST_F(ComponentRender, BuffersShorterThanTheFramesAreRefusedBeforeAnythingRuns)
     Reference reference;
     const Planar expected = reference.run(Planar{{input[0].begin(), input[0].begin() + kBlock}, {input[1].begin(), input[1].begin() + kBlock}});
     EXPECT_EQ(full, expected[0]);
+
+    // The unit's own buffers, handed back whatever size they claim, are
+    // written in place.
+    StereoList handed(nullptr, nullptr, kBlock);
+    ASSERT_EQ(renderCycle(unit, kBlock, kBlock, handed.list()), noErr);
+    for (AudioBuffer& buffer : handed.mBuffers)
+        buffer.mDataByteSize = 0;
+    EXPECT_EQ(renderCycle(unit, 2 * kBlock, kBlock, handed.list()), noErr);
 }
 
 TEST_F(ComponentRender, AnInputShorterThanTheFramesFailsTheCycle)

@@ -31,6 +31,9 @@ public:
     virtual void processEvents() = 0;
     // [UI thread] Copies `area` of the back buffer (window sized) to the window.
     virtual void present(cairo_surface_t* backBuffer, const CRect& area) = 0;
+    // The window as the platform names it (an X11 Window id), for hosts that
+    // embed it by handle; null when there is none.
+    virtual void* getNativeHandle() const { return nullptr; }
 };
 
 // Creates the window as a child of `parent` (a native window handle), or

@@ -13,6 +13,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -264,6 +265,38 @@ TEST_F(UiWindow, SliderDragSendsPortValuesInsideTouch)
         EXPECT_EQ(log[i].protocol, 0u);
     }
     EXPECT_GT(log[log.size() - 2].value(), log[1].value());
+}
+
+TEST_F(UiWindow, TwoInstancesKeepTheirOwnCurveAndHost)
+{
+    openUi();
+    const Window otherParent = makeWindow(kWidth + 20);
+    UiTestHost otherHost;
+    LV2UI_Widget otherWidget = nullptr;
+    LV2UI_Handle other = descriptor->instantiate(descriptor, kPluginUri, "/nonexistent/", &UiTestHost::write,
+                                                 otherHost.controller(), &otherWidget,
+                                                 otherHost.features(reinterpret_cast<void*>(otherParent)));
+    ASSERT_NE(other, nullptr);
+    int32_t flat[kCurvePoints];
+    std::fill(flat, flat + kCurvePoints, 64);
+    const auto message = otherHost.curveSet(flat);
+    descriptor->port_event(other, kPortNotify, static_cast<uint32_t>(message.size()),
+                           otherHost.urids().atomEventTransfer, message.data());
+    pump(100);
+    idleInterface->idle(other);
+    host.clear();
+    otherHost.clear();
+    drag({{kCurveLeft + 10, kCurveTop + 40}, {kCurveLeft + 11, kCurveTop + 41}});
+    idleInterface->idle(other);
+    EXPECT_FALSE(host.messages(Kind::setCurve).empty());
+    EXPECT_TRUE(otherHost.events().empty()) << "the other instance wrote";
+    const auto pixels = grab(otherParent);
+    int dashes = 0;
+    for (int x = kCurveLeft + 1; x < kCurveLeft + kCurvePoints; ++x) // column 0 carries the highlight
+        dashes += pixels[static_cast<size_t>((kCurveTop + 64) * kWidth + x)] == 0xe90000;
+    EXPECT_EQ(dashes, kCurvePoints - 1) << "the other instance shows its own flat curve";
+    descriptor->cleanup(other);
+    XDestroyWindow(display, otherParent);
 }
 
 TEST_F(UiWindow, TwentyOpenCloseCyclesLeaveNoWindowOrConnectionBehind)

@@ -6,6 +6,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/state/state.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -149,9 +150,13 @@ void Instance::run(const float* inL, const float* inR, float* outL, float* outR,
     lilv_instance_connect_port(instance, kPortOutL, outL ? outL : scratch.data());
     lilv_instance_connect_port(instance, kPortOutR, outR ? outR : scratch.data());
     auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(notifyBuffer.data());
-    notify->atom.size = static_cast<uint32_t>(notifyBuffer.size() - sizeof(LV2_Atom));
+    notify->atom.size = notifyCapacity;
     notify->atom.type = 0;
+    if (enterRun)
+        enterRun();
     lilv_instance_run(instance, frames);
+    if (leaveRun)
+        leaveRun();
     readNotify();
     resetControl();
 }
@@ -166,7 +171,7 @@ void Instance::readNotify()
     notified.clear();
     const auto* sequence = reinterpret_cast<const LV2_Atom_Sequence*>(notifyBuffer.data());
     ASSERT_EQ(sequence->atom.type, bundle.names.atomSequence);
-    ASSERT_LE(sequence->atom.size + sizeof(LV2_Atom), notifyBuffer.size());
+    ASSERT_LE(sequence->atom.size, notifyCapacity);
     const LV2_URID stateChanged = bundle.urids.map(LV2_STATE__StateChanged);
     LV2_ATOM_SEQUENCE_FOREACH(sequence, event)
     {
@@ -297,6 +302,18 @@ Curve initialCurve()
     for (int i = 0; i < kCurvePoints; ++i)
         c[static_cast<size_t>(i)] = 128 - i;
     return c;
+}
+
+std::vector<float> renderSines(Instance& instance)
+{
+    std::vector<float> l(2048), r(2048), out(4096);
+    for (size_t i = 0; i < l.size(); ++i)
+    {
+        l[i] = std::sin(0.01f * static_cast<float>(i));
+        r[i] = 0.8f * std::sin(0.013f * static_cast<float>(i));
+    }
+    instance.run(l.data(), r.data(), out.data(), out.data() + 2048, 2048);
+    return out;
 }
 
 } // namespace dc::lv2test

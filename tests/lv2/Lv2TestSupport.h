@@ -82,6 +82,14 @@ public:
     // Runs `frames` frames; null audio pointers use silence and scratch.
     void run(const float* inL, const float* inR, float* outL, float* outR, uint32_t frames);
     void run(uint32_t frames);
+    // Called right before and after the plug-in's run, nothing else between.
+    void bracketRun(void (*enter)(), void (*leave)())
+    {
+        enterRun = enter;
+        leaveRun = leave;
+    }
+    // The room the host gives notify, in bytes after the atom header.
+    void setNotifyCapacity(uint32_t bytes) { notifyCapacity = bytes; }
     void activate();
     void deactivate();
 
@@ -90,6 +98,8 @@ public:
     int queuedDraws() const { return draws; }
 
     LilvInstance* lilv() { return instance; }
+    // The control port's buffer as the next run will see it.
+    LV2_Atom* controlAtom() { return reinterpret_cast<LV2_Atom*>(controlBuffer.data()); }
     const LV2_Inline_Display_Interface* display() const;
     // A lilv snapshot of ports and state, and restoring one.
     LilvState* save();
@@ -109,6 +119,9 @@ private:
     LV2_Atom_Forge_Frame sequenceFrame;
     std::vector<Notification> notified;
     int draws = 0;
+    uint32_t notifyCapacity = 16384 - sizeof(LV2_Atom);
+    void (*enterRun)() = nullptr;
+    void (*leaveRun)() = nullptr;
     LV2_Inline_Display displayFeature;
     bool active = false;
 };
@@ -131,5 +144,7 @@ public:
 Curve curveOf(Instance& instance);
 // The initial curve: point i = 128 - i.
 Curve initialCurve();
+// Two sines through the instance: 2048 frames, the left output then the right.
+std::vector<float> renderSines(Instance& instance);
 
 } // namespace dc::lv2test

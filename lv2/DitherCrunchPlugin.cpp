@@ -48,13 +48,15 @@ DitherCrunchPlugin* DitherCrunchPlugin::create(double sampleRate, const LV2_Feat
     Urids urids;
     if (!urids.map(map))
         return nullptr;
-    const LV2_URID stateChanged = map->map(map->handle, LV2_STATE__StateChanged);
     const auto* display = feature<LV2_Inline_Display>(features, LV2_INLINEDISPLAY__queue_draw);
     if (display && !display->queue_draw)
         display = nullptr;
     try
     {
-        return new DitherCrunchPlugin(sampleRate, urids, stateChanged, map, display);
+        std::unique_ptr<DitherCrunchPlugin> plugin(new DitherCrunchPlugin(sampleRate, urids, display));
+        if (!plugin->notify.prepare(map, urids, map->map(map->handle, LV2_STATE__StateChanged)))
+            return nullptr;
+        return plugin.release();
     }
     catch (...)
     {
@@ -62,15 +64,13 @@ DitherCrunchPlugin* DitherCrunchPlugin::create(double sampleRate, const LV2_Feat
     }
 }
 
-DitherCrunchPlugin::DitherCrunchPlugin(double sampleRate, const Urids& urids, LV2_URID stateChanged,
-                                       const LV2_URID_Map* map, const LV2_Inline_Display* display)
-    : dsp(new Vivuzudid(embeddedHost)), urids(urids), stateChangedUrid(stateChanged), display(display),
+DitherCrunchPlugin::DitherCrunchPlugin(double sampleRate, const Urids& urids, const LV2_Inline_Display* display)
+    : dsp(new Vivuzudid(embeddedHost)), urids(urids), display(display),
       throttleFrames(static_cast<uint64_t>(std::max(1.0, sampleRate * 0.030)))
 {
     // The host's rate reaches the frame as effSetSampleRate would; the
     // filters keep the rate fixed when the effect was built.
     dsp->setSampleRate(static_cast<float>(sampleRate));
-    lv2_atom_forge_init(&forge, const_cast<LV2_URID_Map*>(map));
     // The shaper's index table is built on first use: not in run.
     ShaperIndex::table();
     framesSinceIndices = kNeverFrames;
@@ -81,16 +81,8 @@ DitherCrunchPlugin::~DitherCrunchPlugin() = default;
 
 void DitherCrunchPlugin::connectPort(uint32_t port, void* data)
 {
-    if (port < kNumParameterPorts)
-        controls[port] = static_cast<const float*>(data);
-    else if (port == kPortInL || port == kPortInR)
-        inputs[port - kPortInL] = static_cast<const float*>(data);
-    else if (port == kPortOutL || port == kPortOutR)
-        outputs[port - kPortOutL] = static_cast<float*>(data);
-    else if (port == kPortControl)
-        controlPort = static_cast<const LV2_Atom_Sequence*>(data);
-    else if (port == kPortNotify)
-        notifyPort = static_cast<LV2_Atom_Sequence*>(data);
+    if (port < kNumPorts)
+        ports[port] = data;
 }
 
 void DitherCrunchPlugin::activate()
@@ -101,39 +93,33 @@ void DitherCrunchPlugin::activate()
 void DitherCrunchPlugin::run(uint32_t frames)
 {
     applyControlPorts();
-    // Notify holds the capacity in its size until the sequence is begun.
-    notifyOpen = false;
-    if (notifyPort && notifyPort->atom.size >= sizeof(LV2_Atom_Sequence))
-    {
-        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(notifyPort), notifyPort->atom.size);
-        notifyOpen = lv2_atom_forge_sequence_head(&forge, &notifyFrame, 0) != 0;
-    }
+    notify.begin(static_cast<LV2_Atom_Sequence*>(ports[kPortNotify]));
     readControlEvents();
     processAudio(frames);
     writeNotifications(frames);
-    if (notifyOpen)
-        lv2_atom_forge_pop(&forge, &notifyFrame);
 }
 
 void DitherCrunchPlugin::applyControlPorts()
 {
+    const bool all = applyAll;
+    applyAll = false;
     for (uint32_t i = 0; i < kNumParameterPorts; ++i)
     {
-        if (!controls[i])
+        const float* value = buffer(i);
+        if (!value)
             continue;
-        const float value = *controls[i];
-        const auto bits = std::bit_cast<uint32_t>(value);
-        if (applyAll || bits != appliedBits[i])
+        const auto bits = std::bit_cast<uint32_t>(*value);
+        if (all || bits != appliedBits[i])
         {
-            dsp->setParameter(static_cast<VstInt32>(i), value);
             appliedBits[i] = bits;
+            dsp->setParameter(static_cast<VstInt32>(i), std::bit_cast<float>(bits));
         }
     }
-    applyAll = false;
 }
 
 void DitherCrunchPlugin::readControlEvents()
 {
+    const auto* controlPort = static_cast<const LV2_Atom_Sequence*>(ports[kPortControl]);
     if (!controlPort || controlPort->atom.type != urids.atomSequence ||
         controlPort->atom.size < sizeof(LV2_Atom_Sequence_Body))
         return;
@@ -184,32 +170,22 @@ void DitherCrunchPlugin::handleEvent(const LV2_Atom* atom, uint32_t available)
 
 void DitherCrunchPlugin::processAudio(uint32_t frames)
 {
-    if (!inputs[0] || !inputs[1] || !outputs[0] || !outputs[1])
+    float* const inL = buffer(kPortInL);
+    float* const inR = buffer(kPortInR);
+    float* const outL = buffer(kPortOutL);
+    float* const outR = buffer(kPortOutR);
+    if (!inL || !inR || !outL || !outR)
         return;
     // The effect counts frames in an int32.
     constexpr uint32_t kMaxSlice = 1u << 30;
     for (uint32_t done = 0; done < frames;)
     {
         const uint32_t n = std::min(frames - done, kMaxSlice);
-        float* in[2] = {const_cast<float*>(inputs[0]) + done, const_cast<float*>(inputs[1]) + done};
-        float* out[2] = {outputs[0] + done, outputs[1] + done};
+        float* in[2] = {inL + done, inR + done};
+        float* out[2] = {outL + done, outR + done};
         dsp->processReplacing(in, out, static_cast<VstInt32>(n));
         done += n;
     }
-}
-
-template <typename Write>
-bool DitherCrunchPlugin::emit(Write&& write)
-{
-    if (!notifyOpen)
-        return false;
-    const uint32_t offset = forge.offset;
-    const uint32_t size = notifyPort->atom.size;
-    if (lv2_atom_forge_frame_time(&forge, 0) && write())
-        return true;
-    forge.offset = offset;
-    notifyPort->atom.size = size;
-    return false;
 }
 
 void DitherCrunchPlugin::writeNotifications(uint32_t frames)
@@ -219,7 +195,7 @@ void DitherCrunchPlugin::writeNotifications(uint32_t frames)
     {
         int32_t points[kCurvePoints];
         dsp->getCurve(points);
-        if (emit([&] { return forgeCurveSet(forge, urids, points); }))
+        if (notify.curve(points))
         {
             curveCountSent = count;
             curveRequested = false;
@@ -227,28 +203,25 @@ void DitherCrunchPlugin::writeNotifications(uint32_t frames)
         }
     }
     // A curve from a message is news to the host: its session changed.
-    if (curveSetByMessage && emit([&] {
-            LV2_Atom_Forge_Frame frame;
-            if (!lv2_atom_forge_object(&forge, &frame, 0, stateChangedUrid))
-                return false;
-            lv2_atom_forge_pop(&forge, &frame);
-            return true;
-        }))
+    if (curveSetByMessage && notify.stateChanged())
         curveSetByMessage = false;
 
-    const int32_t indices[2] = {dsp->getLastCurveIndex(0), dsp->getLastCurveIndex(1)};
+    // The indices are looked at only when they may be told or drawn.
     framesSinceIndices = std::min(framesSinceIndices + frames, kNeverFrames);
-    if (framesSinceIndices >= throttleFrames && (indices[0] != indicesSent[0] || indices[1] != indicesSent[1]) &&
-        emit([&] { return forgeLastIndexSet(forge, urids, indices[0], indices[1]); }))
+    framesSinceDraw = std::min(framesSinceDraw + frames, kNeverFrames);
+    const bool tellDue = framesSinceIndices >= throttleFrames;
+    const bool drawDue = display && framesSinceDraw >= throttleFrames;
+    if (!tellDue && !drawDue)
+        return;
+    const int32_t indices[2] = {dsp->Vivuzudid::getLastCurveIndex(0), dsp->Vivuzudid::getLastCurveIndex(1)};
+    if (tellDue && (indices[0] != indicesSent[0] || indices[1] != indicesSent[1]) &&
+        notify.lastIndices(indices[0], indices[1]))
     {
         indicesSent[0] = indices[0];
         indicesSent[1] = indices[1];
         framesSinceIndices = 0;
     }
-
-    framesSinceDraw = std::min(framesSinceDraw + frames, kNeverFrames);
-    if (display && framesSinceDraw >= throttleFrames &&
-        (count != curveCountDrawn || indices[0] != indicesDrawn[0] || indices[1] != indicesDrawn[1]))
+    if (drawDue && (count != curveCountDrawn || indices[0] != indicesDrawn[0] || indices[1] != indicesDrawn[1]))
     {
         display->queue_draw(display->handle);
         curveCountDrawn = count;

@@ -7,9 +7,9 @@
 #include "lv2/CurveMessages.h"
 #include "lv2/DitherCrunchLv2.h"
 #include "lv2/InlineDisplay.h"
+#include "lv2/NotifyWriter.h"
 
 #include <lv2/atom/atom.h>
-#include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
 
@@ -47,31 +47,22 @@ public:
     Vivuzudid& effect() { return *dsp; }
 
 private:
-    DitherCrunchPlugin(double sampleRate, const Urids& urids, LV2_URID stateChanged, const LV2_URID_Map* map,
-                       const LV2_Inline_Display* display);
+    DitherCrunchPlugin(double sampleRate, const Urids& urids, const LV2_Inline_Display* display);
 
     void applyControlPorts();
     void readControlEvents();
     void handleEvent(const LV2_Atom* atom, uint32_t available);
     void processAudio(uint32_t frames);
     void writeNotifications(uint32_t frames);
-    // Writes one event at frame 0 on notify; nothing at all when it does not fit.
-    template <typename Write>
-    bool emit(Write&& write);
 
     std::unique_ptr<Vivuzudid> dsp;
     const Urids urids;
-    const LV2_URID stateChangedUrid;
     const LV2_Inline_Display* display;
-    LV2_Atom_Forge forge;
+    NotifyWriter notify;
 
-    const float* controls[kNumParameterPorts] = {};
-    const float* inputs[2] = {};
-    float* outputs[2] = {};
-    const LV2_Atom_Sequence* controlPort = nullptr;
-    LV2_Atom_Sequence* notifyPort = nullptr;
-    LV2_Atom_Forge_Frame notifyFrame{};
-    bool notifyOpen = false;
+    // The host's buffers by port index.
+    void* ports[kNumPorts] = {};
+    float* buffer(uint32_t port) const { return static_cast<float*>(ports[port]); }
 
     // The control values applied last, compared bit for bit.
     uint32_t appliedBits[kNumParameterPorts] = {};

@@ -111,6 +111,8 @@ int DitherCrunchUi::idle(Clock::time_point now)
     // Outside a gesture (an undo, say) an edit goes out at once.
     if (!remote->isCurveGestureActive() || now - lastCurveSent >= kCurveSendInterval)
         sendCurveEdit(now);
+    if (now - lastCurveSent >= kEchoTime)
+        remote->forgetSentCurves();
     if (!curveReceived && curveRequestsLeft > 0 && now - lastCurveRequest >= kCurveRequestInterval)
         requestCurve(now);
     announceSize();

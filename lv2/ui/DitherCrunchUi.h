@@ -23,6 +23,9 @@ public:
     // While the pen moves, the curve goes out at most this often, so the
     // sound follows the drawing without flooding the host's message queue.
     static constexpr std::chrono::milliseconds kCurveSendInterval{30};
+    // The plug-in's echoes of sent curves arrive within a few blocks; a curve
+    // reported after this long is news even when it was sent before.
+    static constexpr std::chrono::milliseconds kEchoTime{1000};
     // Until the plug-in's curve arrives, the request is repeated this often,
     // a few times, in case the host dropped a message sent so early.
     static constexpr std::chrono::milliseconds kCurveRequestInterval{500};

@@ -104,6 +104,17 @@ void RemoteEffect::showCurve(const int32_t* points)
 {
     if (!points)
         return;
+    Curve incoming;
+    std::transform(points, points + kCurvePoints, incoming.begin(), [](int32_t v) { return std::clamp(v, 0, 128); });
+    // The plug-in reports every curve it is sent. The echo of the curve shown
+    // changes nothing, and one of an earlier curve of a drawing (arriving
+    // after later ones went out) would pull the drawing back: neither
+    // refreshes the editor, which would also end its undo history.
+    Curve shown;
+    getCurve(shown.data());
+    if (incoming == shown || std::find(sentCurves.begin(), sentCurves.begin() + sentCount, incoming) !=
+                                 sentCurves.begin() + sentCount)
+        return;
     if (curveGesture)
     {
         std::copy(points, points + kCurvePoints, pendingCurve.begin());
@@ -140,5 +151,14 @@ bool RemoteEffect::takeCurveEdit(int32_t* points)
     if (std::equal(points, points + kCurvePoints, knownCurve.begin()))
         return false;
     std::copy(points, points + kCurvePoints, knownCurve.begin());
+    sentCurves[sentNext] = knownCurve;
+    sentNext = (sentNext + 1) % kSentCurves;
+    sentCount = std::min(sentCount + 1, kSentCurves);
     return true;
+}
+
+void RemoteEffect::forgetSentCurves()
+{
+    sentCount = 0;
+    sentNext = 0;
 }

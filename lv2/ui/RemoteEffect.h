@@ -44,8 +44,9 @@ public:
     // a control the user is holding: the host echoes the user's own values
     // with a delay, and an older one would pull the control back.
     void showParameter(VstInt32 index, float value);
-    // [UI thread] The curve the plug-in reports. During a curve gesture it is
-    // kept back and applied at the gesture's end unless the gesture drew.
+    // [UI thread] The curve the plug-in reports, unless it is the one shown
+    // or one recently sent (an echo). During a curve gesture it is kept back
+    // and applied at the gesture's end unless the gesture drew.
     void showCurve(const int32_t* points);
     // [UI thread] The curve indices the plug-in's shaper used last.
     void showLastIndices(int32_t left, int32_t right);
@@ -53,6 +54,9 @@ public:
     // [UI thread] True, with the points, when the curve here differs from the
     // one the plug-in last reported or was last sent: an edit to send.
     bool takeCurveEdit(int32_t* points);
+    // [UI thread] Echoes of the curves sent so far have all arrived: a
+    // report equal to one of them is news again.
+    void forgetSentCurves();
     bool isCurveGestureActive() const { return curveGesture; }
 
     // Passes every index on to the editor, as the effect of the VST form does.
@@ -60,6 +64,10 @@ public:
     VstInt32 getLastCurveIndex(VstInt32 channel) const override;
 
 private:
+    using Curve = std::array<int32_t, kCurvePoints>;
+    // The curves sent last, newest at sentNext - 1: about half a second of drawing.
+    static constexpr int kSentCurves = 16;
+
     static VstIntPtr hostCallback(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     VstIntPtr onHostRequest(VstInt32 opcode, VstInt32 index, VstIntPtr value, float opt);
     void applyCurve(const int32_t* points);
@@ -71,10 +79,13 @@ private:
     bool curveGesture = false;
     uint32_t curveChangesAtGesture = 0;
     bool curvePending = false;
-    std::array<int32_t, kCurvePoints> pendingCurve{};
+    Curve pendingCurve{};
+    std::array<Curve, kSentCurves> sentCurves{};
+    int sentCount = 0;
+    int sentNext = 0;
     // The curve as last reported by the plug-in or sent to it, and the
     // change count it was taken at.
-    std::array<int32_t, kCurvePoints> knownCurve{};
+    Curve knownCurve{};
     uint32_t reportedCurveChanges = 0;
     int32_t remoteIndexL = 0;
     int32_t remoteIndexR = 0;

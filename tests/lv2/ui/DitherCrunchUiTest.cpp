@@ -223,15 +223,15 @@ TEST_F(Lv2Ui, DrawingSendsTheCurveThrottledWhileThePenMovesAndAtOnceAtRelease)
 {
     create();
     host.clear();
-    press(80, 140);      // column 10, row 37
-    ui->idle(at(1000));  // sent: the first edit of the gesture
-    move(90, 150);       // column 20, row 47
-    ui->idle(at(1010));  // too soon
-    move(100, 160);      // column 30, row 57
-    ui->idle(at(1040));  // sent
+    press(80, 140);    // column 10, row 37
+    ui->idle(at(0));   // sent: the first edit of the gesture
+    move(90, 150);     // column 20, row 47
+    ui->idle(at(10));  // too soon
+    move(100, 160);    // column 30, row 57
+    ui->idle(at(40));  // sent
     move(110, 170);
-    release(110, 170);   // sent at once
-    ui->idle(at(1045));  // nothing new
+    release(110, 170); // sent at once
+    ui->idle(at(45));  // nothing new
 
     const auto sets = host.messages(Kind::setCurve);
     ASSERT_EQ(sets.size(), 3u);
@@ -242,6 +242,18 @@ TEST_F(Lv2Ui, DrawingSendsTheCurveThrottledWhileThePenMovesAndAtOnceAtRelease)
     EXPECT_EQ(sets[2].points[15], 128 - 15) << "a skipped column stays";
     for (const auto& e : host.events())
         EXPECT_EQ(e.port, kPortControl) << "no control port, no touch: the curve is no parameter";
+
+    // The plug-in's echoes, the earlier ones last: the drawing stays.
+    auto echo = [&](const CurveMessage& m) { notify(host.curveSet(m.points)); };
+    echo(sets[2]);
+    echo(sets[0]);
+    echo(sets[1]);
+    EXPECT_EQ(shownPoint(40), 67);
+    EXPECT_EQ(shownPoint(30), 57);
+    // Long after, the same curve is news.
+    ui->idle(at(45) + DitherCrunchUi::kEchoTime);
+    echo(sets[0]);
+    EXPECT_EQ(shownPoint(40), 128 - 40);
 }
 
 TEST_F(Lv2Ui, ReportedCurveIsShownNotSentBackAndWaitsForAGestureToEnd)

@@ -3,7 +3,8 @@
 --   then DitherCrunch loaded by its URI, set to the "Fold" preset with Pre
 --   Gain at 0.7; exports the track with the plug-in off (input) and on
 --   (output), then saves the session.
---   DC_MODE=reload: opens that session again and exports it (reloaded).
+--   DC_MODE=reload: opens that session again and exports it the same way
+--   (reloaded-input, reloaded).
 -- Prints "param I VALUE" for the plug-in's nine parameters.
 local dir = os.getenv("DC_ARDOUR_DIR")
 local mode = os.getenv("DC_MODE")
@@ -65,6 +66,9 @@ else
   end
   if not proc then print("plugin not found after reload") os.exit(1) end
   print_parameters(proc)
+  proc:deactivate()
+  export("reloaded-input")
+  proc:activate()
   export("reloaded")
 end
 close_session()

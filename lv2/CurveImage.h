@@ -19,8 +19,8 @@ public:
     static constexpr uint32_t kCurve = 0xFFE90000;
     static constexpr uint32_t kLeft = 0xFF4060FF;
     static constexpr uint32_t kRight = 0xFF00FF00;
-    static constexpr uint32_t kLeftColumn = 0xFF202A50;
-    static constexpr uint32_t kRightColumn = 0xFF1C4A1C;
+    static constexpr uint32_t kLeftColumn = 0xFF26367A;
+    static constexpr uint32_t kRightColumn = 0xFF1E5C1E;
     // Larger requests are drawn at this size.
     static constexpr uint32_t kMaxSide = 1024;
 

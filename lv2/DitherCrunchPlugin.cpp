@@ -71,7 +71,7 @@ DitherCrunchPlugin::DitherCrunchPlugin(double sampleRate, const Urids& urids, co
     // The host's rate reaches the frame as effSetSampleRate would; the
     // filters keep the rate fixed when the effect was built.
     dsp->setSampleRate(static_cast<float>(sampleRate));
-    // The shaper's index table is built on first use: not in run.
+    // Whatever the shaper's index table needs to be ready happens here, not in run.
     ShaperIndex::table();
     framesSinceIndices = kNeverFrames;
     framesSinceDraw = kNeverFrames;

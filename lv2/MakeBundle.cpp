@@ -173,7 +173,8 @@ std::string pluginTurtle(int minor, int micro, const char* license, bool withUi)
         << "\tlv2:optionalFeature lv2:hardRTCapable , idpy:queue_draw , state:loadDefaultState , "
            "state:threadSafeRestore ;\n"
         << "\tlv2:extensionData state:interface , idpy:interface ;\n"
-        << "\tpatch:writable " << uri(kCurveUri) << " ;\n"
+        // The curve is set with patch:Set all the same; listed as writable,
+        // Ardour 7 reports its vector type as an error at every load.
         << "\tpatch:readable " << uri(kCurveUri) << " , " << uri(kLastIndexUri) << " ;\n";
     if (withUi)
         out << "\tui:ui " << uri(kUiUri) << " ;\n";

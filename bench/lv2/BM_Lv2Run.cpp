@@ -5,6 +5,8 @@
 // same machine state; time is the thread's CPU time. The counters give ns
 // per stereo frame of each and their ratio (LV2 over VST).
 #include "bench/engine/BenchSignal.h"
+#include "bench/engine/LoadedEffect.h"
+#include "bench/engine/TurnTiming.h"
 #include "frame/VstRecords.h"
 #include "lv2/DitherCrunchLv2.h"
 
@@ -13,9 +15,6 @@
 #include <lv2/atom/atom.h>
 #include <lv2/urid/urid.h>
 
-#include <dlfcn.h>
-
-#include <ctime>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -26,46 +25,6 @@ namespace {
 constexpr double kRate = 44100.0;
 constexpr size_t kSignalBlocks = 64;
 constexpr size_t kTurnBlocks = 8;
-
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-class VstEffect
-{
-public:
-    explicit VstEffect(int32_t block)
-    {
-        module = dlopen(DC_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-        auto* entry = module ? reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(module, "VSTPluginMain")) : nullptr;
-        effect = entry ? entry(&hostCallback) : nullptr;
-        if (!effect)
-            return;
-        dispatch(effOpen);
-        dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
-        dispatch(effSetBlockSize, 0, block);
-        dispatch(effMainsChanged, 0, 1);
-    }
-    ~VstEffect()
-    {
-        if (effect)
-            dispatch(effClose);
-        if (module)
-            dlclose(module);
-    }
-    bool ok() const { return effect != nullptr; }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f)
-    {
-        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
-    }
-    void setParameter(VstInt32 index, float value) { effect->setParameter(effect, index, value); }
-    void process(float** in, float** out, VstInt32 frames) { effect->processReplacing(effect, in, out, frames); }
-
-private:
-    void* module = nullptr;
-    AEffect* effect = nullptr;
-};
 
 class Lv2Effect
 {
@@ -127,13 +86,6 @@ private:
     alignas(8) std::vector<uint8_t> notify = std::vector<uint8_t>(8192);
 };
 
-double threadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 std::vector<float> noise(size_t frames, uint32_t seed)
 {
     std::mt19937 rng(seed);
@@ -150,7 +102,7 @@ void BM_Lv2RunAgainstVst(benchmark::State& state)
 {
     const auto block = static_cast<uint32_t>(state.range(2));
     Lv2Effect lv2;
-    VstEffect vst(static_cast<int32_t>(block));
+    bench::LoadedEffect vst(DC_PLUGIN_PATH, static_cast<float>(kRate), static_cast<VstInt32>(block));
     if (!lv2.ok() || !vst.ok())
     {
         state.SkipWithError("a form could not be loaded");
@@ -168,29 +120,14 @@ void BM_Lv2RunAgainstVst(benchmark::State& state)
     std::vector<float> outL(block), outR(block);
     float* out[2] = {outL.data(), outR.data()};
 
-    size_t first = 0;
-    double lv2Time = 0.0, vstTime = 0.0;
-    auto turn = [&](auto& effect) {
-        for (size_t b = 0; b < kTurnBlocks; ++b)
-        {
-            const size_t at = ((first + b) % kSignalBlocks) * block;
+    const bench::TurnTimes times =
+        bench::timeInTurns(state, lv2, vst, kTurnBlocks, kSignalBlocks, [&](auto& effect, size_t index) {
+            const size_t at = index * block;
             float* in[2] = {const_cast<float*>(left.data()) + at, const_cast<float*>(right.data()) + at};
             effect.process(in, out, block);
-            benchmark::ClobberMemory();
-        }
-    };
-    for (auto _ : state)
-    {
-        const double t0 = threadSeconds();
-        turn(lv2);
-        const double t1 = threadSeconds();
-        turn(vst);
-        const double t2 = threadSeconds();
-        first = (first + kTurnBlocks) % kSignalBlocks;
-        lv2Time += t1 - t0;
-        vstTime += t2 - t1;
-        state.SetIterationTime(t1 - t0);
-    }
+        });
+    const double lv2Time = times.first;
+    const double vstTime = times.second;
     const double total = static_cast<double>(state.iterations()) * kTurnBlocks * block;
     state.counters["lv2_ns_per_frame"] = lv2Time * 1e9 / total;
     state.counters["vst_ns_per_frame"] = vstTime * 1e9 / total;
@@ -210,7 +147,7 @@ namespace {
 void BM_EmptyBlock(benchmark::State& state)
 {
     Lv2Effect lv2;
-    VstEffect vst(512);
+    bench::LoadedEffect vst(DC_PLUGIN_PATH, static_cast<float>(kRate), 512);
     if (!lv2.ok() || !vst.ok())
     {
         state.SkipWithError("a form could not be loaded");

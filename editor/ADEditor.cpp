@@ -1,6 +1,7 @@
 #include "editor/ADEditor.h"
 
 #include "editor/CMuteableHorizontalSwitch.h"
+#include "editor/EditorImages.h"
 #include "editor/MyCKickShaper.h"
 #include "engine/Vivuzudid.h"
 #include "frame/AudioEffect.h"
@@ -43,16 +44,14 @@ private:
 ADEditor::ADEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 {
     openFlag.store(false);
-    backgroundImage = new CBitmap(128);
-    trackImage = new CBitmap(129);
-    handleImage = new CBitmap(130);
-    buttonImage = new CBitmap(131);
-    knobImage = new CBitmap(133);
-    switchImage = new CBitmap(132);
+    // The images are decoded when a window first opens; the window's size
+    // comes from the background image's header.
+    EditorImages::addEditor();
+    const CPoint size = CBitmap::imageSize(EditorImages::kBackground);
     rect.top = 0;
     rect.left = 0;
-    rect.right = static_cast<VstInt16>(backgroundImage->getWidth());
-    rect.bottom = static_cast<VstInt16>(backgroundImage->getHeight());
+    rect.right = static_cast<VstInt16>(size.x);
+    rect.bottom = static_cast<VstInt16>(size.y);
     timer = new CVSTGUITimer(this, kCreatedInterval);
     timer->start();
 }
@@ -63,8 +62,7 @@ ADEditor::~ADEditor()
         close();
     timer->stop();
     timer->forget();
-    for (CBitmap* image : {backgroundImage, buttonImage, trackImage, handleImage, knobImage, switchImage})
-        image->forget();
+    EditorImages::removeEditor();
 }
 
 bool ADEditor::open(void* ptr)
@@ -72,6 +70,13 @@ bool ADEditor::open(void* ptr)
     if (frame)
         close(); // a second open without close starts over
     AEffGUIEditor::open(ptr);
+    images = EditorImages::acquire();
+    CBitmap* const backgroundImage = images->background;
+    CBitmap* const trackImage = images->sliderTrack;
+    CBitmap* const handleImage = images->sliderHandle;
+    CBitmap* const buttonImage = images->button;
+    CBitmap* const knobImage = images->knob;
+    CBitmap* const switchImage = images->filterSwitch;
     const double width = backgroundImage->getWidth();
     const double height = backgroundImage->getHeight();
     frame = new CFrame(CRect(0, 0, width, height), ptr, this);
@@ -79,6 +84,7 @@ bool ADEditor::open(void* ptr)
     {
         frame->forget();
         frame = nullptr;
+        images.reset();
         AEffEditor::close();
         return false;
     }
@@ -149,6 +155,7 @@ void ADEditor::close()
     while (parameterUsers.load() != 0)
         std::this_thread::yield();
     AEffGUIEditor::close();
+    images.reset(); // the frame and its controls have let go of them
     preGainSlider = prePanSlider = postGainSlider = wetDrySlider = nullptr;
     shaperButton = nullptr;
     preCutKnob = postCutKnob = nullptr;

@@ -10,10 +10,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class AudioEffect;
 class CAnimKnob;
 class CBitmap;
+class EditorImages;
 class CControl;
 class CHorizontalSlider;
 class CMuteableHorizontalSwitch;
@@ -35,7 +37,8 @@ public:
     static constexpr uint32_t kOpenInterval = 40;
     static constexpr uint32_t kClosedInterval = 950;
 
-    // [UI thread] Registers with the effect, loads the images, starts the timer.
+    // [UI thread] Registers with the effect and starts the timer; decodes no
+    // image (see EditorImages).
     explicit ADEditor(AudioEffect* effect);
     ~ADEditor() override;
 
@@ -77,12 +80,8 @@ private:
     CMuteableHorizontalSwitch* postTypeSwitch = nullptr;
     MyCKickShaper* curve = nullptr;
 
-    CBitmap* backgroundImage = nullptr;
-    CBitmap* buttonImage = nullptr;
-    CBitmap* trackImage = nullptr;
-    CBitmap* handleImage = nullptr;
-    CBitmap* knobImage = nullptr;
-    CBitmap* switchImage = nullptr;
+    // The process's shared images, held while the window is open.
+    std::shared_ptr<const EditorImages> images;
 
     CVSTGUITimer* timer = nullptr;
     std::atomic<bool> openFlag{false};

@@ -2,6 +2,7 @@
 #include "tests/editor/EditorTestSupport.h"
 
 #include "editor/CMuteableHorizontalSwitch.h"
+#include "editor/EditorImages.h"
 #include "editor/MyCKickShaper.h"
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -210,6 +212,8 @@ TEST_F(Editor, DueTimerMovesTheHighlightWithoutHostIdle)
 
 TEST_F(Editor, ReopeningLoadsNoImageAgain)
 {
+    openEditor();
+    editor->close();
     const int64_t decoded = CBitmap::getDecodeCount();
     for (int i = 0; i < 5; ++i)
     {
@@ -218,6 +222,30 @@ TEST_F(Editor, ReopeningLoadsNoImageAgain)
         editor->close();
     }
     EXPECT_EQ(CBitmap::getDecodeCount(), decoded);
+}
+
+TEST_F(Editor, ImagesAreDecodedOnceAtTheFirstOpenAndSharedByEveryEditor)
+{
+    const int64_t decoded = CBitmap::getDecodeCount();
+    auto second = std::make_unique<EditedEffect>();
+    EXPECT_FALSE(EditorImages::isDecoded()) << "instances without an open editor hold no image";
+    EXPECT_EQ(CBitmap::getDecodeCount(), decoded);
+
+    openEditor();
+    EXPECT_EQ(CBitmap::getDecodeCount(), decoded + 6);
+    ASSERT_TRUE(second->guiEditor()->open(reinterpret_cast<void*>(1)));
+    EXPECT_EQ(CBitmap::getDecodeCount(), decoded + 6) << "the second window shares the images";
+    EXPECT_EQ(second->guiEditor()->getFrame()->getBackground(), frame()->getBackground());
+    second->guiEditor()->close();
+    editor->close();
+    EXPECT_TRUE(EditorImages::isDecoded()) << "kept for the next open while editors exist";
+
+    second.reset();
+    delete effect;
+    effect = nullptr;
+    EXPECT_FALSE(EditorImages::isDecoded()) << "the last editor frees them";
+    effect = new EditedEffect; // for TearDown
+    editor = effect->guiEditor();
 }
 
 TEST_F(Editor, DeletingTheEffectWithTheWindowOpenMidDragIsSafe)

@@ -142,6 +142,7 @@ bool ADEditor::open(void* ptr)
     loadCurve();
 
     openFlag.store(true);
+    highlightDue = true;
     timer->setFireTime(kOpenInterval);
     frame->redrawAll(); // the first picture, without waiting for idle
     return true;
@@ -167,24 +168,29 @@ void ADEditor::idle()
 {
     if (!frame || !openFlag.load())
         return;
-    AEffGUIEditor::idle();
-    if (!curve || !openFlag.load())
-        return;
-    VstInt32 left = 0;
-    VstInt32 right = 0;
-    if (auto* engine = dynamic_cast<Vivuzudid*>(effect))
+    // The highlight follows the editor's timer (25 times a second), however
+    // often the host idles; it comes first so that a move shows in this same
+    // redraw, which draws only the columns concerned.
+    if (curve && highlightDue)
     {
-        left = engine->getLastCurveIndex(0);
-        right = engine->getLastCurveIndex(1);
+        highlightDue = false;
+        VstInt32 left = 0;
+        VstInt32 right = 0;
+        if (auto* engine = dynamic_cast<Vivuzudid*>(effect))
+        {
+            left = engine->getLastCurveIndex(0);
+            right = engine->getLastCurveIndex(1);
+        }
+        curve->setHighlight(left, right);
     }
-    curve->setHighlight(left, right);
-    curve->setDirty(true);
+    AEffGUIEditor::idle();
 }
 
 CMessageResult ADEditor::notify(CBaseObject* /*sender*/, const char* message)
 {
     if (message == CVSTGUITimer::kMsgTimer)
     {
+        highlightDue = true;
         idle();
         return kMessageNotified;
     }
@@ -263,7 +269,6 @@ void ADEditor::curveEdit()
             effect->setParameter(kCurvePointValue, static_cast<float>(128 - i));
             curve->setfexi(i, 128 - i);
         }
-        curve->setDirty(true);
         curveWritten = true;
         return;
     }
@@ -278,7 +283,6 @@ void ADEditor::curveEdit()
     int32_t row = state == (kLButton | kShift) ? 128 - c : static_cast<int32_t>(p.y - area.top);
     row = std::clamp(row, 0, MyCKickShaper::kNumPoints - 1);
     curve->setfexi(column, row);
-    curve->setDirty(true);
     effect->setParameter(kCurvePointSelect, static_cast<float>(column));
     effect->setParameter(kCurvePointValue, static_cast<float>(row));
     curveWritten = true;

@@ -88,6 +88,8 @@ private:
     // Calls of setParameter touching the controls right now; close waits for
     // them before the controls go away.
     std::atomic<int32_t> parameterUsers{0};
+    // The timer fired since the highlight was last read.
+    bool highlightDue = true;
     // The curve gesture in progress has written points.
     bool curveWritten = false;
 };

@@ -69,18 +69,33 @@ void CFrame::idle()
     redrawDirty();
 }
 
-void CFrame::drawView(cairo_t* cr, CView* view)
+void CFrame::invalidRect(const CRect& r)
 {
-    CRect r = view->getViewSize();
-    r.bound(size);
-    if (r.isEmpty())
-        return;
+    pendingInvalid.add(r);
+}
+
+void CFrame::drawArea(cairo_t* cr, const CRect& area)
+{
     CairoStateGuard guard(cr);
     CDrawContext context(cr);
-    context.setClipRect(r);
+    context.setClipRect(area);
     if (background)
-        background->draw(&context, r, CPoint(r.left - size.left, r.top - size.top));
-    view->draw(&context);
+        background->draw(&context, area, CPoint(area.left - size.left, area.top - size.top));
+    for (CView* view : views)
+    {
+        CRect part = view->getViewSize();
+        part.bound(area);
+        if (part.isEmpty())
+            continue;
+        CairoStateGuard viewGuard(cr);
+        CDrawContext viewContext(cr);
+        viewContext.setClipRect(part);
+        // Clean before drawing: a change that arrives while it draws makes it
+        // dirty again instead of being lost.
+        view->setDirty(false);
+        view->draw(&viewContext);
+        ++drawCount;
+    }
 }
 
 void CFrame::redrawDirty()
@@ -90,44 +105,51 @@ void CFrame::redrawDirty()
         redrawAll();
         return;
     }
-    CairoContextPtr cr(cairo_create(backBuffer.get()));
-    CRect updated;
+    CInvalidRegion region = pendingInvalid;
+    pendingInvalid.clear();
     for (CView* view : views)
-    {
-        if (!view->isDirty())
-            continue;
-        drawView(cr.get(), view);
-        view->setDirty(false);
-        updated.unite(view->getViewSize());
-    }
-    if (!updated.isEmpty())
-        present(updated);
+        view->collectInvalid(region);
+    const CRect whole(0, 0, size.getWidth(), size.getHeight());
+    CInvalidRegion visible;
+    for (CRect r : region)
+        visible.add(r.bound(whole));
+    if (visible.isEmpty())
+        return;
+    CairoContextPtr cr(cairo_create(backBuffer.get()));
+    for (const CRect& r : visible)
+        drawArea(cr.get(), r);
+    cr.reset();
+    for (const CRect& r : visible)
+        present(r);
+    if (platform)
+        platform->flush();
 }
 
 void CFrame::redrawAll()
 {
     needsFullRedraw = false;
+    pendingInvalid.clear();
+    // Everything is drawn now: what the views had to report is done with.
+    CInvalidRegion drawnAnyway;
+    for (CView* view : views)
+        view->collectInvalid(drawnAnyway);
     CairoContextPtr cr(cairo_create(backBuffer.get()));
     {
         CairoStateGuard guard(cr.get());
         cairo_set_source_rgb(cr.get(), 0, 0, 0);
         cairo_paint(cr.get());
     }
-    if (background)
-    {
-        CDrawContext context(cr.get());
-        background->draw(&context, CRect(0, 0, size.getWidth(), size.getHeight()));
-    }
-    for (CView* view : views)
-    {
-        drawView(cr.get(), view);
-        view->setDirty(false);
-    }
-    present(CRect(0, 0, size.getWidth(), size.getHeight()));
+    const CRect whole(0, 0, size.getWidth(), size.getHeight());
+    drawArea(cr.get(), whole);
+    cr.reset();
+    present(whole);
+    if (platform)
+        platform->flush();
 }
 
 void CFrame::present(const CRect& area)
 {
+    ++presentCount;
     cairo_surface_flush(backBuffer.get());
     if (platform)
         platform->present(backBuffer.get(), area);
@@ -246,5 +268,8 @@ void CFrame::platformOnExpose(const CRect& area)
     if (needsFullRedraw)
         redrawAll();
     else
+    {
         present(area);
+        platform->flush();
+    }
 }

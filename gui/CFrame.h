@@ -6,10 +6,12 @@
 #include "gui/CBaseObject.h"
 #include "gui/CairoHandles.h"
 #include "gui/CButtonState.h"
+#include "gui/CInvalidRegion.h"
 #include "gui/CRect.h"
 #include "gui/CView.h"
 #include "gui/platform/IPlatformFrame.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -37,12 +39,22 @@ public:
     size_t getNbViews() const { return views.size(); }
     CView* getView(size_t index) const { return index < views.size() ? views[index] : nullptr; }
 
-    // [UI thread] Handles pending input, then redraws the dirty views.
+    // [UI thread] Handles pending input, then redraws what changed.
     void idle();
-    // [UI thread] Draws the dirty views into the back buffer and shows them.
+    // [UI thread] Draws what changed (the dirty views, or the parts of them
+    // they name, and the rectangles marked invalid) into the back buffer and
+    // shows those parts. With nothing changed it draws nothing and sends the
+    // window system nothing.
     void redrawDirty();
     // [UI thread] Draws everything into the back buffer and shows it.
     void redrawAll();
+    // [UI thread] Draws this part of the window again at the next redraw.
+    void invalidRect(const CRect& r);
+
+    // Drawing statistics: view draw calls and rectangles shown since the frame opened.
+    uint64_t getDrawCount() const { return drawCount; }
+    uint64_t getPresentCount() const { return presentCount; }
+    IPlatformFrame* getPlatformFrame() const { return platform.get(); }
 
     // [UI thread] Mouse input in window coordinates, as from the platform.
     CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons);
@@ -75,7 +87,8 @@ private:
     void platformOnExpose(const CRect& area) override;
 
     CView* viewAt(const CPoint& where) const;
-    void drawView(cairo_t* cr, CView* view);
+    // Paints the background and every view that overlaps `area`, clipped to it.
+    void drawArea(cairo_t* cr, const CRect& area);
     void present(const CRect& area);
 
     CRect size;
@@ -87,5 +100,8 @@ private:
     CPoint lastMouse;
     CairoSurfacePtr backBuffer;
     bool needsFullRedraw = true;
+    CInvalidRegion pendingInvalid;
+    uint64_t drawCount = 0;
+    uint64_t presentCount = 0;
     std::unique_ptr<IPlatformFrame> platform;
 };

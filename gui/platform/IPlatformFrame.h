@@ -29,8 +29,11 @@ public:
     virtual ~IPlatformFrame() = default;
     // [UI thread] Handles the pending input without blocking.
     virtual void processEvents() = 0;
-    // [UI thread] Copies `area` of the back buffer (window sized) to the window.
+    // [UI thread] Copies `area` of the back buffer (window sized) to the
+    // window; what was copied may wait in the connection until flush.
     virtual void present(cairo_surface_t* backBuffer, const CRect& area) = 0;
+    // [UI thread] Sends what present left waiting: one flush per redraw.
+    virtual void flush() {}
 };
 
 // Creates the window as a child of `parent` (a native window handle), or

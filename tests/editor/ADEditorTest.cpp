@@ -207,7 +207,8 @@ TEST_F(Editor, DueTimerMovesTheHighlightWithoutHostIdle)
     CVSTGUITimer::fireDueTimers(CVSTGUITimer::Clock::now() + std::chrono::milliseconds(41));
     EXPECT_EQ(editor->getCurveControl()->getLeftHighlight(), 40);
     EXPECT_EQ(editor->getCurveControl()->getRightHighlight(), 41);
-    EXPECT_TRUE(editor->getCurveControl()->isDirty()) << "drawn at the next idle";
+    EXPECT_EQ(pixel(70 + 40, 103 + 88), 0x0000ffu) << "drawn by the same timer tick";
+    EXPECT_EQ(pixel(70 + 41, 103 + 87), 0x00ff00u);
 }
 
 TEST_F(Editor, ReopeningLoadsNoImageAgain)

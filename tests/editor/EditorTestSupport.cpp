@@ -8,7 +8,7 @@ class StandInWindow : public IPlatformFrame
 {
 public:
     void processEvents() override {}
-    void present(cairo_surface_t*, const CRect&) override {}
+    void present(cairo_surface_t*, const CRect& area) override { EditorFixture::presented.push_back(area); }
 };
 
 std::unique_ptr<IPlatformFrame> standInFactory(void*, const CRect&, IPlatformFrameCallback*)
@@ -62,8 +62,11 @@ void EditedEffect::clearCalls()
     log.clear();
 }
 
+std::vector<CRect> EditorFixture::presented;
+
 void EditorFixture::SetUp()
 {
+    presented.clear();
     CFrame::setPlatformFactory(&standInFactory);
     effect = new EditedEffect;
     editor = effect->guiEditor();

@@ -256,7 +256,6 @@ void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
                       static_cast<unsigned>(bottom - y));
         image->data = nullptr; // owned by the back buffer
         XDestroyImage(image);
-        XFlush(display.get());
         return;
     }
     if (!windowSurface)
@@ -268,5 +267,10 @@ void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
     cairo_fill(cr.get());
     cr.reset();
     cairo_surface_flush(windowSurface.get());
-    XFlush(display.get());
+}
+
+void X11Frame::flush()
+{
+    if (!windowGone)
+        XFlush(display.get());
 }

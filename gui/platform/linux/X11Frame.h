@@ -25,10 +25,13 @@ public:
 
     void processEvents() override;
     void present(cairo_surface_t* backBuffer, const CRect& area) override;
+    void flush() override;
 
     // Modifier and button bits of an X event state as widget button bits.
     static int32_t translateState(unsigned int state);
     Window getWindow() const { return window; }
+    // The frame's own connection (XNextRequest on it counts what it sent).
+    Display* getDisplay() const { return display.get(); }
 
 private:
     X11Frame(DisplayPtr display, Window window, const CRect& size, IPlatformFrameCallback* callback);

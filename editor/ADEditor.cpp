@@ -65,11 +65,29 @@ ADEditor::~ADEditor()
     EditorImages::removeEditor();
 }
 
+void ADEditor::updateScale()
+{
+    if (scale > 0.0)
+        return;
+    scale = CFrame::queryScale();
+    const CPoint size = CBitmap::imageSize(EditorImages::kBackground);
+    rect.right = static_cast<VstInt16>(std::ceil(size.x * scale));
+    rect.bottom = static_cast<VstInt16>(std::ceil(size.y * scale));
+}
+
+bool ADEditor::getRect(ERect** ppRect)
+{
+    if (!frame)
+        updateScale();
+    return AEffGUIEditor::getRect(ppRect);
+}
+
 bool ADEditor::open(void* ptr)
 {
     if (frame)
         close(); // a second open without close starts over
     AEffGUIEditor::open(ptr);
+    updateScale(); // as the host was told, if it asked for the rectangle
     images = EditorImages::acquire();
     CBitmap* const backgroundImage = images->background;
     CBitmap* const trackImage = images->sliderTrack;
@@ -79,12 +97,13 @@ bool ADEditor::open(void* ptr)
     CBitmap* const switchImage = images->filterSwitch;
     const double width = backgroundImage->getWidth();
     const double height = backgroundImage->getHeight();
-    frame = new CFrame(CRect(0, 0, width, height), ptr, this);
+    frame = new CFrame(CRect(0, 0, width, height), ptr, this, scale);
     if (!frame->isValid())
     {
         frame->forget();
         frame = nullptr;
         images.reset();
+        scale = 0.0;
         AEffEditor::close();
         return false;
     }
@@ -157,6 +176,7 @@ void ADEditor::close()
         std::this_thread::yield();
     AEffGUIEditor::close();
     images.reset(); // the frame and its controls have let go of them
+    scale = 0.0;    // asked again for the next window
     preGainSlider = prePanSlider = postGainSlider = wetDrySlider = nullptr;
     shaperButton = nullptr;
     preCutKnob = postCutKnob = nullptr;

@@ -42,6 +42,10 @@ public:
     explicit ADEditor(AudioEffect* effect);
     ~ADEditor() override;
 
+    // [UI thread] The window's size in pixels: the artwork's size times the
+    // screen's scale (1, 1.5 or 2), asked once before each window opens and
+    // kept until it closes.
+    bool getRect(ERect** ppRect) override;
     // [UI thread] Builds the window inside the host's window `ptr`; false when
     // no window can be made there (no display, no parent).
     bool open(void* ptr) override;
@@ -60,12 +64,16 @@ public:
     CMessageResult notify(CBaseObject* sender, const char* message) override;
 
     bool isEditorOpen() const { return openFlag.load(); }
+    // The scale the window is (or will be) drawn at.
+    double getScale() const { return scale; }
     CVSTGUITimer* getTimer() const { return timer; }
     MyCKickShaper* getCurveControl() const { return curve; }
     // The control of parameter 0..8 while the window is open, else null.
     CControl* getParameterControl(VstInt32 index) const;
 
 private:
+    // Asks the screen's scale when none is known yet and sizes the rectangle for it.
+    void updateScale();
     void loadCurve();
     void curveEdit();
 
@@ -88,6 +96,8 @@ private:
     // Calls of setParameter touching the controls right now; close waits for
     // them before the controls go away.
     std::atomic<int32_t> parameterUsers{0};
+    // The screen's scale for the next or the open window; 0 while unknown.
+    double scale = 0.0;
     // The timer fired since the highlight was last read.
     bool highlightDue = true;
     // The curve gesture in progress has written points.

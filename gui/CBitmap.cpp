@@ -3,6 +3,7 @@
 #include "gui/CDrawContext.h"
 #include "gui/EmbeddedResource.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -87,9 +88,29 @@ void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& offse
     CairoStateGuard guard(cr);
     cairo_rectangle(cr, dest.left, dest.top, dest.getWidth(), dest.getHeight());
     cairo_clip(cr);
-    cairo_set_source_surface(cr, surface.get(), dest.left - offset.x, dest.top - offset.y);
-    // Whole-pixel placement: no filtering between neighbouring frames of a strip.
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xx == 1.0 && m.yy == 1.0 && m.xy == 0.0 && m.yx == 0.0)
+    {
+        cairo_set_source_surface(cr, surface.get(), dest.left - offset.x, dest.top - offset.y);
+        // Whole-pixel placement: no filtering between neighbouring frames of a strip.
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    }
+    else
+    {
+        // Scaled: smoothly, from the shown part alone (one frame of a strip),
+        // its edge pixels repeated outwards, so no neighbouring frame bleeds in.
+        const double x = std::clamp(offset.x, 0.0, width);
+        const double y = std::clamp(offset.y, 0.0, height);
+        const double w = std::min(dest.getWidth(), width - x);
+        const double h = std::min(dest.getHeight(), height - y);
+        if (w <= 0.0 || h <= 0.0)
+            return;
+        CairoSurfacePtr part(cairo_surface_create_for_rectangle(surface.get(), x, y, w, h));
+        cairo_set_source_surface(cr, part.get(), dest.left, dest.top);
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    }
     if (alpha >= 1.0f)
         cairo_paint(cr);
     else

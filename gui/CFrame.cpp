@@ -6,10 +6,12 @@
 #include "gui/CDrawContext.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
 PlatformFrameFactory platformFactory = nullptr;
+double (*scaleQuery)() = nullptr;
 }
 
 void CFrame::setPlatformFactory(PlatformFrameFactory factory)
@@ -17,13 +19,32 @@ void CFrame::setPlatformFactory(PlatformFrameFactory factory)
     platformFactory = factory;
 }
 
-CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor) : size(size), editor(editor)
+double CFrame::queryScale()
 {
-    const int w = std::max(1, static_cast<int>(size.getWidth()));
-    const int h = std::max(1, static_cast<int>(size.getHeight()));
+    return (scaleQuery ? scaleQuery : queryNativeScaleFactor)();
+}
+
+void CFrame::setScaleQuery(double (*query)())
+{
+    scaleQuery = query;
+}
+
+CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor, double scale)
+    : size(size), editor(editor), scale(scale > 0.0 ? scale : 1.0)
+{
+    const CRect pixels = toWindowPixels(CRect(0, 0, size.getWidth(), size.getHeight()));
+    const int w = std::max(1, static_cast<int>(pixels.getWidth()));
+    const int h = std::max(1, static_cast<int>(pixels.getHeight()));
     backBuffer.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
     if (systemWindow)
-        platform = (platformFactory ? platformFactory : createNativePlatformFrame)(systemWindow, size, this);
+        platform = (platformFactory ? platformFactory : createNativePlatformFrame)(systemWindow, CRect(0, 0, w, h),
+                                                                                   this);
+}
+
+CRect CFrame::toWindowPixels(const CRect& r) const
+{
+    return CRect(std::floor(r.left * scale), std::floor(r.top * scale), std::ceil(r.right * scale),
+                 std::ceil(r.bottom * scale));
 }
 
 CFrame::~CFrame()
@@ -77,14 +98,21 @@ void CFrame::invalidRect(const CRect& r)
 void CFrame::drawArea(cairo_t* cr, const CRect& area)
 {
     CairoStateGuard guard(cr);
+    // Whole window pixels: clipped there first, then drawn in frame coordinates.
+    const CRect pixels = toWindowPixels(area);
+    cairo_rectangle(cr, pixels.left, pixels.top, pixels.getWidth(), pixels.getHeight());
+    cairo_clip(cr);
+    cairo_scale(cr, scale, scale);
+    const CRect covered(pixels.left / scale, pixels.top / scale, pixels.right / scale, pixels.bottom / scale);
     CDrawContext context(cr);
-    context.setClipRect(area);
+    // The whole image, of which the clip keeps the area: a scaled picture is
+    // then the same in a partial redraw as in a whole one.
     if (background)
-        background->draw(&context, area, CPoint(area.left - size.left, area.top - size.top));
+        background->draw(&context, CRect(0, 0, size.getWidth(), size.getHeight()));
     for (CView* view : views)
     {
         CRect part = view->getViewSize();
-        part.bound(area);
+        part.bound(covered);
         if (part.isEmpty())
             continue;
         CairoStateGuard viewGuard(cr);
@@ -152,7 +180,7 @@ void CFrame::present(const CRect& area)
     ++presentCount;
     cairo_surface_flush(backBuffer.get());
     if (platform)
-        platform->present(backBuffer.get(), area);
+        platform->present(backBuffer.get(), toWindowPixels(area));
 }
 
 CView* CFrame::viewAt(const CPoint& where) const
@@ -242,34 +270,40 @@ void CFrame::endPendingEdits()
     }
 }
 
+// The platform speaks in window pixels, the views in frame coordinates.
 void CFrame::platformOnMouseDown(CPoint where, CButtonState buttons)
 {
-    onMouseDown(where, buttons);
+    CPoint p(where.x / scale, where.y / scale);
+    onMouseDown(p, buttons);
 }
 
 void CFrame::platformOnMouseMoved(CPoint where, CButtonState buttons)
 {
-    onMouseMoved(where, buttons);
+    CPoint p(where.x / scale, where.y / scale);
+    onMouseMoved(p, buttons);
 }
 
 void CFrame::platformOnMouseUp(CPoint where, CButtonState buttons)
 {
-    onMouseUp(where, buttons);
+    CPoint p(where.x / scale, where.y / scale);
+    onMouseUp(p, buttons);
 }
 
 void CFrame::platformOnWheel(CPoint where, float distance, CButtonState buttons)
 {
-    lastMouse = where;
-    onWheel(where, distance, buttons);
+    lastMouse = CPoint(where.x / scale, where.y / scale);
+    onWheel(lastMouse, distance, buttons);
 }
 
 void CFrame::platformOnExpose(const CRect& area)
 {
     if (needsFullRedraw)
         redrawAll();
-    else
+    else if (platform)
     {
-        present(area);
+        ++presentCount;
+        cairo_surface_flush(backBuffer.get());
+        platform->present(backBuffer.get(), area);
         platform->flush();
     }
 }

@@ -1,6 +1,9 @@
 // The editor window: a child window of the host's window with a background
 // image and views on it. It owns its views and draws them into a back buffer,
 // which the platform window shows. Input reaches the views during idle.
+// Views live in the frame's own coordinates; the window and back buffer may
+// be larger by a scale factor (1.5 or 2 on screens of high resolution): the
+// frame scales all drawing and divides the pointer positions it hands on.
 #pragma once
 
 #include "gui/CBaseObject.h"
@@ -21,14 +24,18 @@ class CBitmap;
 class CFrame : public CBaseObject, private IPlatformFrameCallback
 {
 public:
-    // [UI thread] Opens the window inside `systemWindow`; see isValid.
-    CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor);
+    // [UI thread] Opens the window inside `systemWindow`, `scale` times `size`;
+    // see isValid.
+    CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor, double scale = 1.0);
     ~CFrame() override;
 
     // False when no window could be made (no display, no parent window).
     bool isValid() const { return platform != nullptr; }
     AEffGUIEditor* getEditor() const { return editor; }
     const CRect& getViewSize() const { return size; }
+    double getScale() const { return scale; }
+    // A rectangle in the frame's coordinates as whole window pixels, rounded outwards.
+    CRect toWindowPixels(const CRect& r) const;
 
     // Takes a reference to the image.
     void setBackground(CBitmap* bitmap);
@@ -78,6 +85,10 @@ public:
     // Replaces the window factory (tests run the frame without a display);
     // null restores the native one.
     static void setPlatformFactory(PlatformFrameFactory factory);
+    // [UI thread] The scale the window system asks for (1, 1.5 or 2); the
+    // query can be replaced like the factory.
+    static double queryScale();
+    static void setScaleQuery(double (*query)());
 
 private:
     void platformOnMouseDown(CPoint where, CButtonState buttons) override;
@@ -93,6 +104,7 @@ private:
 
     CRect size;
     AEffGUIEditor* editor;
+    double scale;
     CBitmap* background = nullptr;
     std::vector<CView*> views;
     CView* mouseCapture = nullptr;

@@ -43,3 +43,7 @@ using PlatformFrameFactory = std::unique_ptr<IPlatformFrame> (*)(void* parent, c
 
 // The factory of the platform this module was built for.
 std::unique_ptr<IPlatformFrame> createNativePlatformFrame(void* parent, const CRect& size, IPlatformFrameCallback* callback);
+
+// [UI thread] The scale at which editors should draw on this system's screen
+// (1, 1.5 or 2), asked from the window system each time.
+double queryNativeScaleFactor();

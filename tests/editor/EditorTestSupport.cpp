@@ -63,11 +63,14 @@ void EditedEffect::clearCalls()
 }
 
 std::vector<CRect> EditorFixture::presented;
+double EditorFixture::screenScale = 1.0;
 
 void EditorFixture::SetUp()
 {
     presented.clear();
+    screenScale = 1.0;
     CFrame::setPlatformFactory(&standInFactory);
+    CFrame::setScaleQuery([] { return screenScale; });
     effect = new EditedEffect;
     editor = effect->guiEditor();
 }
@@ -76,6 +79,7 @@ void EditorFixture::TearDown()
 {
     delete effect; // deletes the editor too
     CFrame::setPlatformFactory(nullptr);
+    CFrame::setScaleQuery(nullptr);
 }
 
 CMouseEventResult EditorFixture::press(double x, double y, int32_t state)

@@ -73,4 +73,6 @@ protected:
 public:
     // The window areas the stand-in window was asked to show, in order.
     static std::vector<CRect> presented;
+    // The scale the stand-in screen asks for; 1 unless a test sets it.
+    static double screenScale;
 };

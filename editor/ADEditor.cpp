@@ -237,6 +237,9 @@ CControl* ADEditor::getParameterControl(VstInt32 index) const
 void ADEditor::setParameter(VstInt32 index, float value)
 {
     UserCount user(parameterUsers);
+    // A loaded state ends the history, open window or not.
+    if (index == kEditorRefresh)
+        historyResetPending.store(true);
     if (!openFlag.load())
         return;
     if (index >= 0 && index < kNumParameters)
@@ -312,12 +315,16 @@ void ADEditor::beginEdit(VstInt32 index)
 {
     if (index == kCurveTag)
         curveWritten = false;
+    if (!replaying)
+        gestureBegan(index);
     AEffGUIEditor::beginEdit(index);
 }
 
 void ADEditor::endEdit(VstInt32 index)
 {
     AEffGUIEditor::endEdit(index);
+    if (!replaying)
+        gestureEnded(index);
     if (index != kCurveTag || !curveWritten)
         return;
     curveWritten = false;

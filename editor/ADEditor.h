@@ -4,10 +4,12 @@
 // the curve-point indices); parameter changes of the effect move the controls.
 #pragma once
 
+#include "editor/EditHistory.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CBaseObject.h"
 #include "gui/CControlListener.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -63,6 +65,21 @@ public:
     void endEdit(VstInt32 index) override;
     CMessageResult notify(CBaseObject* sender, const char* message) override;
 
+    // [UI thread] Keys from the host (effEditKeyDown) and from the window's
+    // own keyboard input: Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo; the
+    // rest goes to the controls.
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    // [UI thread] Takes back, or does again, the user's last gesture in the
+    // window: a control's change goes to the host as an automated change
+    // inside an edit bracket, as the gesture did; a curve's points go to the
+    // effect through the curve channel and the host hears updateDisplay.
+    // False when there is nothing to take back or do again, or no window.
+    bool undo();
+    bool redo();
+    size_t getUndoSteps();
+    size_t getRedoSteps();
+
     bool isEditorOpen() const { return openFlag.load(); }
     // The scale the window is (or will be) drawn at.
     double getScale() const { return scale; }
@@ -76,6 +93,12 @@ private:
     void updateScale();
     void loadCurve();
     void curveEdit();
+    // Undo history (ADEditorHistory.cpp).
+    void gestureBegan(VstInt32 index);
+    void gestureEnded(VstInt32 index);
+    void applyStep(const EditHistory::Step& step, bool forward);
+    // Clears the history if a loaded state asked for it since.
+    void takeHistoryReset();
 
     CHorizontalSlider* preGainSlider = nullptr;
     CHorizontalSlider* prePanSlider = nullptr;
@@ -102,4 +125,21 @@ private:
     bool highlightDue = true;
     // The curve gesture in progress has written points.
     bool curveWritten = false;
+
+    // The user's gestures, for undo; cleared when a state is loaded (which
+    // may happen on another thread, hence the flag taken on the UI thread).
+    EditHistory history;
+    std::atomic<bool> historyResetPending{false};
+    uint32_t historyGeneration = 0;
+    struct OpenGesture
+    {
+        int32_t depth = 0;
+        uint32_t generation = 0;
+        float before = 0.0f;
+    };
+    std::array<OpenGesture, kNumParameters> controlGestures{};
+    OpenGesture curveGesture;
+    std::array<int32_t, 128> curveBefore{};
+    // Undo or redo is sending its changes: they are not new steps.
+    bool replaying = false;
 };

@@ -307,3 +307,14 @@ void CFrame::platformOnExpose(const CRect& area)
         platform->flush();
     }
 }
+
+// The window's own keys take the host's road: through the editor binding.
+bool CFrame::platformOnKeyDown(VstKeyCode& key)
+{
+    return editor && editor->onKeyDown(key);
+}
+
+bool CFrame::platformOnKeyUp(VstKeyCode& key)
+{
+    return editor && editor->onKeyUp(key);
+}

@@ -96,6 +96,8 @@ private:
     void platformOnMouseUp(CPoint where, CButtonState buttons) override;
     void platformOnWheel(CPoint where, float distance, CButtonState buttons) override;
     void platformOnExpose(const CRect& area) override;
+    bool platformOnKeyDown(VstKeyCode& key) override;
+    bool platformOnKeyUp(VstKeyCode& key) override;
 
     CView* viewAt(const CPoint& where) const;
     // Paints the background and every view that overlaps `area`, clipped to it.

@@ -6,6 +6,7 @@
 #include "gui/CButtonState.h"
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
+#include "frame/VstRecords.h"
 
 #include <cairo.h>
 
@@ -19,6 +20,11 @@ public:
     virtual void platformOnMouseMoved(CPoint where, CButtonState buttons) = 0;
     virtual void platformOnMouseUp(CPoint where, CButtonState buttons) = 0;
     virtual void platformOnWheel(CPoint where, float distance, CButtonState buttons) = 0;
+    // A key pressed or released while the window has the keyboard; false
+    // when the editor does not take it (the platform then hands it to the
+    // host's window).
+    virtual bool platformOnKeyDown(VstKeyCode& key) = 0;
+    virtual bool platformOnKeyUp(VstKeyCode& key) = 0;
     // Part of the window must be shown again from the back buffer.
     virtual void platformOnExpose(const CRect& area) = 0;
 };

@@ -56,6 +56,12 @@ std::vector<HostCall> EditedEffect::calls(VstInt32 opcode) const
     return out;
 }
 
+std::vector<HostCall> EditedEffect::calls() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return log;
+}
+
 void EditedEffect::clearCalls()
 {
     std::lock_guard<std::mutex> lock(mutex);

@@ -37,6 +37,8 @@ public:
     ADEditor* guiEditor() const { return static_cast<ADEditor*>(editor); }
 
     std::vector<HostCall> calls(VstInt32 opcode) const;
+    // Every request, in order.
+    std::vector<HostCall> calls() const;
     void clearCalls();
 
 private:

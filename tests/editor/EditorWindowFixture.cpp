@@ -87,10 +87,12 @@ void EditorWindow::xdotool(const std::string& args)
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// Window coordinates equal screen coordinates: the parent sits at 0,0.
+// Window coordinates equal screen coordinates: the parent sits at 0,0. A
+// synchronous move waits for the pointer to move, so it never goes to where
+// the pointer already is: the first move of each command goes without.
 void EditorWindow::drag(int x0, int y0, std::initializer_list<std::pair<int, int>> path, const std::string& keys)
 {
-    std::string a = "mousemove --sync " + std::to_string(px(x0)) + " " + std::to_string(px(y0));
+    std::string a = "mousemove " + std::to_string(px(x0)) + " " + std::to_string(px(y0));
     if (!keys.empty())
         a += " keydown " + keys;
     a += " mousedown 1";
@@ -105,7 +107,7 @@ void EditorWindow::drag(int x0, int y0, std::initializer_list<std::pair<int, int
 
 void EditorWindow::click(int x, int y, const std::string& keys)
 {
-    std::string a = "mousemove --sync " + std::to_string(px(x)) + " " + std::to_string(px(y));
+    std::string a = "mousemove " + std::to_string(px(x)) + " " + std::to_string(px(y));
     a += keys.empty() ? " click 1" : " keydown " + keys + " click 1 keyup " + keys;
     xdotool(a);
     pump(100);
@@ -113,7 +115,7 @@ void EditorWindow::click(int x, int y, const std::string& keys)
 
 void EditorWindow::hover(int x, int y)
 {
-    xdotool("mousemove --sync " + std::to_string(px(x)) + " " + std::to_string(px(y)));
+    xdotool("mousemove " + std::to_string(px(x)) + " " + std::to_string(px(y)));
     pump(100);
 }
 

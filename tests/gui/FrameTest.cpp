@@ -7,6 +7,8 @@
 #include "gui/CVSTGUITimer.h"
 #include "gui/platform/linux/X11Frame.h"
 
+#include <X11/keysym.h>
+
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -293,6 +295,18 @@ TEST(X11Events, ModifiersAndButtonsMapToWidgetBits)
     EXPECT_EQ(X11Frame::translateState(Button1Mask | Mod1Mask), kLButton | kAlt);
     EXPECT_EQ(X11Frame::translateState(Button2Mask | Button3Mask), kMButton | kRButton);
     EXPECT_EQ(X11Frame::translateState(LockMask | Mod2Mask), 0) << "caps and num lock are no modifiers";
+}
+
+TEST(X11Events, KeysMapToVstKeyCodes)
+{
+    const VstKeyCode ctrlZ = X11Frame::translateKey(XK_z, ControlMask | Mod2Mask);
+    EXPECT_EQ(ctrlZ.character, 'z');
+    EXPECT_EQ(ctrlZ.virt, 0);
+    EXPECT_EQ(ctrlZ.modifier, MODIFIER_CONTROL);
+    const VstKeyCode all = X11Frame::translateKey(XK_y, ControlMask | ShiftMask | Mod1Mask);
+    EXPECT_EQ(all.character, 'y');
+    EXPECT_EQ(all.modifier, MODIFIER_CONTROL | MODIFIER_SHIFT | MODIFIER_ALTERNATE);
+    EXPECT_EQ(X11Frame::translateKey(XK_F1, 0).character, 0) << "no character for keys that have none";
 }
 
 }

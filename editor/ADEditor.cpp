@@ -10,6 +10,7 @@
 #include "gui/CFrame.h"
 #include "gui/CHorizontalSlider.h"
 #include "gui/COnOffButton.h"
+#include "gui/CTextLabel.h"
 #include "gui/CVSTGUITimer.h"
 
 #include <algorithm>
@@ -160,6 +161,14 @@ bool ADEditor::open(void* ptr)
     frame->addView(curve);
     loadCurve();
 
+    readout = new CTextLabel(CRect(kReadoutLeft, kReadoutTop, kReadoutRight, kReadoutBottom));
+    readout->setFontSize(8.0);
+    readout->setTextColor(kReadoutText);
+    readout->setBackColor(kReadoutPlate);
+    frame->addView(readout);
+    hoverTag = gestureTag = pointerColumn = shownTag = shownColumn = -1;
+    frame->setMouseObserver(this);
+
     openFlag.store(true);
     highlightDue = true;
     timer->setFireTime(kOpenInterval);
@@ -182,6 +191,7 @@ void ADEditor::close()
     preCutKnob = postCutKnob = nullptr;
     preTypeSwitch = postTypeSwitch = nullptr;
     curve = nullptr;
+    readout = nullptr;
 }
 
 void ADEditor::idle()
@@ -203,6 +213,10 @@ void ADEditor::idle()
         }
         curve->setHighlight(left, right);
     }
+    // A value shown in the readout that changed elsewhere (automation, undo).
+    if ((shownTag >= 0 && shownTag < kNumParameters && effect->getParameter(shownTag) != shownValue) ||
+        (shownColumn >= 0 && curve && curve->getfexi(shownColumn) != shownPoint))
+        updateReadout();
     AEffGUIEditor::idle();
 }
 
@@ -268,6 +282,8 @@ void ADEditor::valueChanged(CControl* control)
     }
     else if (tag == kCurveTag && curve)
         curveEdit();
+    if (tag == shownTag)
+        updateReadout();
 }
 
 void ADEditor::loadCurve()
@@ -318,6 +334,11 @@ void ADEditor::beginEdit(VstInt32 index)
     if (!replaying)
         gestureBegan(index);
     AEffGUIEditor::beginEdit(index);
+    if ((index >= 0 && index < kNumParameters) || index == kCurveTag)
+    {
+        gestureTag = index;
+        updateReadout();
+    }
 }
 
 void ADEditor::endEdit(VstInt32 index)
@@ -325,6 +346,11 @@ void ADEditor::endEdit(VstInt32 index)
     AEffGUIEditor::endEdit(index);
     if (!replaying)
         gestureEnded(index);
+    if (index == gestureTag)
+    {
+        gestureTag = -1;
+        updateReadout();
+    }
     if (index != kCurveTag || !curveWritten)
         return;
     curveWritten = false;

@@ -7,7 +7,9 @@
 #include "editor/EditHistory.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CBaseObject.h"
+#include "gui/CColor.h"
 #include "gui/CControlListener.h"
+#include "gui/IMouseObserver.h"
 
 #include <array>
 #include <atomic>
@@ -22,10 +24,11 @@ class CControl;
 class CHorizontalSlider;
 class CMuteableHorizontalSwitch;
 class COnOffButton;
+class CTextLabel;
 class CVSTGUITimer;
 class MyCKickShaper;
 
-class ADEditor : public AEffGUIEditor, public CControlListener, public CBaseObject
+class ADEditor : public AEffGUIEditor, public CControlListener, public CBaseObject, public IMouseObserver
 {
 public:
     // Indices shared with the effect.
@@ -80,6 +83,19 @@ public:
     size_t getUndoSteps();
     size_t getRedoSteps();
 
+    // [UI thread] The readout: the name and display text (with its unit) of
+    // the control under the pointer or being dragged, or the curve point
+    // under the pointer and its value; empty when there is none.
+    void onMouseEntered(CView* view, CFrame* frame) override;
+    void onMouseExited(CView* view, CFrame* frame) override;
+    void onMouseMoved(CFrame* frame, const CPoint& where, const CButtonState& buttons) override;
+    const char* getReadoutText() const;
+    // Where the readout sits: beside the shaper button, clear of every control;
+    // the artwork's label grey on a plate like the curve's well.
+    static constexpr double kReadoutLeft = 154, kReadoutTop = 243, kReadoutRight = 282, kReadoutBottom = 262;
+    static constexpr CColor kReadoutText{184, 189, 196, 255};
+    static constexpr CColor kReadoutPlate{13, 15, 18, 230};
+
     bool isEditorOpen() const { return openFlag.load(); }
     // The scale the window is (or will be) drawn at.
     double getScale() const { return scale; }
@@ -99,6 +115,11 @@ private:
     void applyStep(const EditHistory::Step& step, bool forward);
     // Clears the history if a loaded state asked for it since.
     void takeHistoryReset();
+    // Readout (ADEditorReadout.cpp): what to show now, and its text.
+    void updateReadout();
+    void parameterText(VstInt32 index, char* text, size_t size);
+    // The curve column under the pointer, or -1 when it is not over the curve.
+    int32_t columnAt(const CPoint& where) const;
 
     CHorizontalSlider* preGainSlider = nullptr;
     CHorizontalSlider* prePanSlider = nullptr;
@@ -110,6 +131,7 @@ private:
     CMuteableHorizontalSwitch* preTypeSwitch = nullptr;
     CMuteableHorizontalSwitch* postTypeSwitch = nullptr;
     MyCKickShaper* curve = nullptr;
+    CTextLabel* readout = nullptr;
 
     // The process's shared images, held while the window is open.
     std::shared_ptr<const EditorImages> images;
@@ -142,4 +164,15 @@ private:
     std::array<int32_t, 128> curveBefore{};
     // Undo or redo is sending its changes: they are not new steps.
     bool replaying = false;
+
+    // The tags of the control under the pointer and of the control in a
+    // gesture (-1 for none), the curve column under the pointer, and what
+    // the readout shows now (to notice changes made elsewhere).
+    int32_t hoverTag = -1;
+    int32_t gestureTag = -1;
+    int32_t pointerColumn = -1;
+    int32_t shownTag = -1;
+    float shownValue = 0.0f;
+    int32_t shownColumn = -1;
+    int32_t shownPoint = 0;
 };

@@ -53,6 +53,8 @@ CFrame::~CFrame()
     platform.reset();
     mouseCapture = nullptr;
     focusView = nullptr;
+    hoverView = nullptr;
+    mouseObserver = nullptr;
     for (CView* view : views)
     {
         view->setFrame(nullptr);
@@ -191,12 +193,27 @@ CView* CFrame::viewAt(const CPoint& where) const
     return nullptr;
 }
 
+void CFrame::setHoverView(CView* view)
+{
+    if (view == hoverView)
+        return;
+    CView* left = hoverView;
+    hoverView = view;
+    if (!mouseObserver)
+        return;
+    if (left)
+        mouseObserver->onMouseExited(left, this);
+    if (view)
+        mouseObserver->onMouseEntered(view, this);
+}
+
 CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons)
 {
     lastMouse = where;
     if (mouseCapture)
         return kMouseEventHandled; // a second button during a drag changes nothing
     CView* view = viewAt(where);
+    setHoverView(view);
     if (!view)
         return kMouseEventNotHandled;
     focusView = view;
@@ -211,9 +228,14 @@ CMouseEventResult CFrame::onMouseMoved(CPoint& where, const CButtonState& button
     lastMouse = where;
     // Only the view that took the press sees the moves that follow it; a
     // drag nobody took, or a hover, reaches no view.
+    CMouseEventResult result = kMouseEventNotHandled;
     if (mouseCapture)
-        return mouseCapture->onMouseMoved(where, buttons);
-    return kMouseEventNotHandled;
+        result = mouseCapture->onMouseMoved(where, buttons);
+    else
+        setHoverView(viewAt(where));
+    if (mouseObserver)
+        mouseObserver->onMouseMoved(this, where, buttons);
+    return result;
 }
 
 CMouseEventResult CFrame::onMouseUp(CPoint& where, const CButtonState& buttons)
@@ -221,9 +243,9 @@ CMouseEventResult CFrame::onMouseUp(CPoint& where, const CButtonState& buttons)
     lastMouse = where;
     CView* view = mouseCapture;
     mouseCapture = nullptr;
-    if (!view)
-        return kMouseEventNotHandled;
-    return view->onMouseUp(where, buttons);
+    const CMouseEventResult result = view ? view->onMouseUp(where, buttons) : kMouseEventNotHandled;
+    setHoverView(viewAt(where));
+    return result;
 }
 
 bool CFrame::onWheel(const CPoint& where, float distance, const CButtonState& buttons)
@@ -306,6 +328,12 @@ void CFrame::platformOnExpose(const CRect& area)
         platform->present(backBuffer.get(), area);
         platform->flush();
     }
+}
+
+void CFrame::platformOnMouseExited()
+{
+    if (!mouseCapture)
+        setHoverView(nullptr);
 }
 
 // The window's own keys take the host's road: through the editor binding.

@@ -12,6 +12,7 @@
 #include "gui/CInvalidRegion.h"
 #include "gui/CRect.h"
 #include "gui/CView.h"
+#include "gui/IMouseObserver.h"
 #include "gui/platform/IPlatformFrame.h"
 
 #include <cstdint>
@@ -73,6 +74,11 @@ public:
     int32_t onKeyDown(VstKeyCode& keyCode);
     int32_t onKeyUp(VstKeyCode& keyCode);
     CView* getMouseCaptureView() const { return mouseCapture; }
+    // The view under the pointer (or the one being dragged); null when the
+    // pointer is over no view or outside the window.
+    CView* getHoverView() const { return hoverView; }
+    // One observer of the pointer (null for none); not owned.
+    void setMouseObserver(IMouseObserver* observer) { mouseObserver = observer; }
 
     // Gesture brackets of the controls, passed to the editor binding.
     void beginEdit(int32_t tag);
@@ -96,10 +102,13 @@ private:
     void platformOnMouseUp(CPoint where, CButtonState buttons) override;
     void platformOnWheel(CPoint where, float distance, CButtonState buttons) override;
     void platformOnExpose(const CRect& area) override;
+    void platformOnMouseExited() override;
     bool platformOnKeyDown(VstKeyCode& key) override;
     bool platformOnKeyUp(VstKeyCode& key) override;
 
     CView* viewAt(const CPoint& where) const;
+    // Tells the observer when the view under the pointer changes.
+    void setHoverView(CView* view);
     // Paints the background and every view that overlaps `area`, clipped to it.
     void drawArea(cairo_t* cr, const CRect& area);
     void present(const CRect& area);
@@ -111,6 +120,8 @@ private:
     std::vector<CView*> views;
     CView* mouseCapture = nullptr;
     CView* focusView = nullptr;
+    CView* hoverView = nullptr;
+    IMouseObserver* mouseObserver = nullptr;
     CPoint lastMouse;
     CairoSurfacePtr backBuffer;
     bool needsFullRedraw = true;

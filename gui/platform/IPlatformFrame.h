@@ -25,6 +25,8 @@ public:
     // host's window).
     virtual bool platformOnKeyDown(VstKeyCode& key) = 0;
     virtual bool platformOnKeyUp(VstKeyCode& key) = 0;
+    // The pointer left the window.
+    virtual void platformOnMouseExited() = 0;
     // Part of the window must be shown again from the back buffer.
     virtual void platformOnExpose(const CRect& area) = 0;
 };

@@ -33,7 +33,7 @@ TEST_F(Editor, WindowRectangleIsTheBackgroundImageSizeFromConstructionOn)
     EXPECT_EQ(rect->bottom, 320);
 }
 
-TEST_F(Editor, OpenAddsTheTenControlsInOrderAtTheirPositions)
+TEST_F(Editor, OpenAddsTheTenControlsInOrderAtTheirPositionsThenTheReadout)
 {
     openEditor();
     struct Row
@@ -51,7 +51,14 @@ TEST_F(Editor, OpenAddsTheTenControlsInOrderAtTheirPositions)
         {"CMuteable", 5, {6, 153, 66, 169}, 0.0f},           {"CMuteable", 7, {222, 153, 282, 169}, 0.0f},
         {"COnOffButton", 3, {88, 242, 148, 262}, 1.0f},      {"MyCKickShaper", 10, {70, 103, 198, 231}, -1.0f},
     };
-    ASSERT_EQ(frame()->getNbViews(), std::size(rows));
+    ASSERT_EQ(frame()->getNbViews(), std::size(rows) + 1);
+    // Last, on top: the readout, clear of every control, empty until used.
+    CView* readout = frame()->getView(std::size(rows));
+    ASSERT_TRUE(readout->isTypeOf("CTextLabel"));
+    EXPECT_EQ(readout->getViewSize(), CRect(154, 243, 282, 262));
+    for (size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_FALSE(readout->getViewSize().rectOverlap(frame()->getView(i)->getViewSize())) << i;
+    EXPECT_STREQ(editor->getReadoutText(), "");
     for (size_t i = 0; i < std::size(rows); ++i)
     {
         SCOPED_TRACE(i);

@@ -282,7 +282,8 @@ TEST_F(CurveRedraw, DrawingADragShowsTheColumnsItWrote)
     move(81, 160, kLButton);
     move(90, 110, kLButton);
     editor->idle();
-    EXPECT_EQ(presented, (std::vector<CRect>{{80, 103, 82, 231}, {90, 103, 91, 231}}));
+    EXPECT_EQ(presented, (std::vector<CRect>{{80, 103, 82, 231}, {90, 103, 91, 231}, {154, 243, 282, 262}}))
+        << "the columns written, and the readout of the point";
     EXPECT_EQ(pixel(81, 160), 0xe90000u);
     EXPECT_EQ(pixel(90, 110), 0xe90000u);
     release(90, 110);

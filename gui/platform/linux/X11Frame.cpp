@@ -68,7 +68,7 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     ErrorTrap trap;
     XSetWindowAttributes attributes{};
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            StructureNotifyMask | KeyPressMask | KeyReleaseMask;
+                            LeaveWindowMask | StructureNotifyMask | KeyPressMask | KeyReleaseMask;
     attributes.background_pixmap = None;
     Window window = XCreateWindow(display.get(), parentWindow, 0, 0, w, h, 0, CopyFromParent, InputOutput,
                                   CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
@@ -250,6 +250,11 @@ void X11Frame::handle(XEvent& event)
         callback->platformOnMouseUp(CPoint(e.x, e.y), CButtonState(state));
         break;
     }
+    case LeaveNotify:
+        // Into a window of ours never happens (no children); grabs aside.
+        if (event.xcrossing.mode == NotifyNormal)
+            callback->platformOnMouseExited();
+        break;
     case KeyPress:
     case KeyRelease:
         handleKey(event.xkey);

@@ -112,6 +112,7 @@ private:
     // Undo history (ADEditorHistory.cpp).
     void gestureBegan(VstInt32 index);
     void gestureEnded(VstInt32 index);
+    bool moveInHistory(bool forward);
     void applyStep(const EditHistory::Step& step, bool forward);
     // Clears the history if a loaded state asked for it since.
     void takeHistoryReset();

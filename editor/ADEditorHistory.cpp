@@ -129,23 +129,22 @@ void ADEditor::gestureEnded(VstInt32 index)
 
 bool ADEditor::undo()
 {
-    takeHistoryReset();
-    if (!frame || !openFlag.load())
-        return false;
-    const EditHistory::Step* step = history.undo();
-    if (step)
-        applyStep(*step, false);
-    return step != nullptr;
+    return moveInHistory(false);
 }
 
 bool ADEditor::redo()
 {
+    return moveInHistory(true);
+}
+
+bool ADEditor::moveInHistory(bool forward)
+{
     takeHistoryReset();
     if (!frame || !openFlag.load())
         return false;
-    const EditHistory::Step* step = history.redo();
+    const EditHistory::Step* step = forward ? history.redo() : history.undo();
     if (step)
-        applyStep(*step, true);
+        applyStep(*step, forward);
     return step != nullptr;
 }
 

@@ -247,22 +247,4 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"CtrlX", 'x', 0, MODIFIER_CONTROL, false, 1.0f},
                       KeyCase{"VirtualKeyWithCtrl", 'z', 4, MODIFIER_CONTROL, false, 1.0f}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(EditHistory, UndoRedoAndDepth)
-{
-    EditHistory history;
-    EXPECT_EQ(history.undo(), nullptr);
-    EXPECT_EQ(history.redo(), nullptr);
-    for (int i = 0; i < 105; ++i)
-        history.push({0, float(i), float(i + 1), {}});
-    EXPECT_EQ(history.undoable(), EditHistory::kDepth);
-    const EditHistory::Step* last = history.undo();
-    ASSERT_NE(last, nullptr);
-    EXPECT_EQ(last->after, 105.0f);
-    EXPECT_EQ(history.redo(), last);
-    for (size_t i = 0; i < EditHistory::kDepth; ++i)
-        last = history.undo();
-    EXPECT_EQ(last->before, 5.0f) << "the five oldest were dropped";
-    EXPECT_EQ(history.undo(), nullptr);
-}
 }

@@ -3,9 +3,11 @@
 #include "editor/ADEditor.h"
 #include "gui/CFrame.h"
 #include "lv2/CurveMessages.h"
+#include "gui/platform/linux/X11ScaleFactor.h"
 #include "lv2/ui/WindowHints.h"
 
 #include <lv2/atom/util.h>
+#include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
 
 #include <cstring>
@@ -22,6 +24,33 @@ const void* findFeature(const LV2_Feature* const* features, const char* uri)
         if ((*features)->URI && std::strcmp((*features)->URI, uri) == 0)
             return (*features)->data;
     return nullptr;
+}
+
+// The host's ui:scaleFactor: the scale of every editor window this module
+// opens (a host has one scale for all its windows), else the screen's.
+double hostScale = 0.0;
+
+double hostOrScreenScale()
+{
+    return hostScale > 0.0 ? snapScaleFactor(hostScale) : queryNativeScaleFactor();
+}
+
+// ui:scaleFactor among the host's options (a float); 0 without one.
+float findScaleFactor(const LV2_Feature* const* features, const LV2_URID_Map* map)
+{
+    const auto* options = static_cast<const LV2_Options_Option*>(findFeature(features, LV2_OPTIONS__options));
+    if (!options)
+        return 0.0f;
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID atomFloat = map->map(map->handle, LV2_ATOM__Float);
+    for (const LV2_Options_Option* o = options; o->key || o->value; ++o)
+        if (o->key == key && o->type == atomFloat && o->size == sizeof(float) && o->value)
+        {
+            float scale;
+            std::memcpy(&scale, o->value, sizeof scale);
+            return scale > 0.0f && scale < 16.0f ? scale : 0.0f;
+        }
+    return 0.0f;
 }
 }
 
@@ -41,6 +70,11 @@ std::unique_ptr<DitherCrunchUi> DitherCrunchUi::create(LV2UI_Write_Function writ
     ui->resizeFeature = static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize));
     if (ui->resizeFeature && !ui->resizeFeature->ui_resize)
         ui->resizeFeature = nullptr;
+    if (const float scale = findScaleFactor(features, map); scale > 0.0f)
+    {
+        hostScale = scale;
+        CFrame::setScaleQuery(&hostOrScreenScale);
+    }
     if (!ui->open(parent))
         return nullptr;
     return ui;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 using namespace DitherCrunchLv2;
 using Kind = CurveMessage::Kind;
@@ -46,10 +47,12 @@ protected:
     {
         ui.reset();
         CFrame::setPlatformFactory(nullptr);
+        CFrame::setScaleQuery(nullptr);
     }
-    void create(bool withTouch = true)
+    void create(bool withTouch = true, float scale = 0.0f)
     {
-        ui = DitherCrunchUi::create(&UiTestHost::write, host.controller(), host.features(kParent, withTouch));
+        ui = DitherCrunchUi::create(&UiTestHost::write, host.controller(),
+                                    host.features(kParent, withTouch, true, scale));
         ASSERT_NE(ui, nullptr);
     }
     CFrame* frame() { return ui->effect().getEditorWindow()->getFrame(); }
@@ -98,6 +101,20 @@ TEST_F(Lv2Ui, NeedsMapAndParentThenAsksForTheCurveAndTellsItsSize)
     EXPECT_EQ(host.events()[0].width, 300);
     EXPECT_EQ(host.events()[0].height, 320);
     EXPECT_EQ(host.message(host.events()[1]).kind, Kind::getCurve);
+}
+
+TEST_F(Lv2Ui, HostsScaleFactorSizesTheWindowAtTheEditorsNearestScale)
+{
+    for (const auto& [given, width, height] : {std::tuple{2.0f, 600, 640}, {1.6f, 450, 480}, {1.1f, 300, 320}})
+    {
+        host.clear();
+        create(true, given);
+        ASSERT_FALSE(host.events().empty());
+        EXPECT_EQ(host.events()[0].kind, UiEvent::Kind::resize);
+        EXPECT_EQ(host.events()[0].width, width) << given;
+        EXPECT_EQ(host.events()[0].height, height) << given;
+        ui.reset();
+    }
 }
 
 TEST_F(Lv2Ui, CurveRequestRepeatsAFewTimesUntilTheCurveArrives)
@@ -251,7 +268,7 @@ TEST_F(Lv2Ui, DrawingSendsTheCurveThrottledWhileThePenMovesAndAtOnceAtRelease)
     EXPECT_EQ(shownPoint(40), 67);
     EXPECT_EQ(shownPoint(30), 57);
     // Long after, the same curve is news.
-    ui->idle(at(45) + DitherCrunchUi::kEchoTime);
+    ui->idle(DitherCrunchUi::Clock::now() + DitherCrunchUi::kEchoTime);
     echo(sets[0]);
     EXPECT_EQ(shownPoint(40), 128 - 40);
 }

@@ -45,8 +45,12 @@ LV2_URID UiTestHost::map(const char* uri)
     return uris.emplace(uri, static_cast<LV2_URID>(uris.size() + 1)).first->second;
 }
 
-const LV2_Feature* const* UiTestHost::features(void* parent, bool withTouch, bool withResize)
+const LV2_Feature* const* UiTestHost::features(void* parent, bool withTouch, bool withResize, float scale)
 {
+    scaleFactor = scale;
+    options[0] = {LV2_OPTIONS_INSTANCE, 0, map(LV2_UI__scaleFactor), sizeof(float), map(LV2_ATOM__Float), &scaleFactor};
+    options[1] = {};
+    optionsFeature = {LV2_OPTIONS__options, options};
     mapFeature = {LV2_URID__map, &uridMap};
     parentFeature = {LV2_UI__parent, parent};
     touchFeature = {LV2_UI__touch, &touchData};
@@ -58,6 +62,8 @@ const LV2_Feature* const* UiTestHost::features(void* parent, bool withTouch, boo
         list[n++] = &touchFeature;
     if (withResize)
         list[n++] = &resizeFeature;
+    if (scale > 0.0f)
+        list[n++] = &optionsFeature;
     list[n] = nullptr;
     return list;
 }

@@ -5,6 +5,7 @@
 
 #include "lv2/CurveMessages.h"
 
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
@@ -40,8 +41,10 @@ public:
     UiTestHost(const UiTestHost&) = delete;
     UiTestHost& operator=(const UiTestHost&) = delete;
 
-    // The features, null-terminated; touch and resize only when asked for.
-    const LV2_Feature* const* features(void* parent, bool withTouch = true, bool withResize = true);
+    // The features, null-terminated; touch and resize only when asked for,
+    // options with ui:scaleFactor when `scale` is above 0.
+    const LV2_Feature* const* features(void* parent, bool withTouch = true, bool withResize = true,
+                                       float scale = 0.0f);
     static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t protocol,
                       const void* buffer);
     LV2UI_Controller controller() { return this; }
@@ -73,7 +76,10 @@ private:
     LV2_Feature parentFeature{};
     LV2_Feature touchFeature{};
     LV2_Feature resizeFeature{};
-    const LV2_Feature* list[5] = {};
+    float scaleFactor = 0.0f;
+    LV2_Options_Option options[2] = {};
+    LV2_Feature optionsFeature{};
+    const LV2_Feature* list[6] = {};
     DitherCrunchLv2::Urids ids;
     std::vector<UiEvent> log;
 };

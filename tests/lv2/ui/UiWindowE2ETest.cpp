@@ -196,10 +196,10 @@ TEST_F(UiWindow, AsksForTheCurveThenShowsWhatThePlugInReportsAsTheVstEditorDoes)
     notify(host.curveSet(stairs));
     notify(host.lastIndexSet(0, 0));
     pump(150);
-    const auto lv2 = grab(parent);
-    save(lv2, "lv2ui-reported.png");
+    save(grab(parent), "lv2ui-reported.png");
 
-    // The VST form's editor with the same values and curve.
+    // The VST form's editor beside it with the same values and curve: the
+    // same picture, also with the readout of a hovered knob and curve point.
     dc::TestHost vst(dc::TestHost::pluginPath());
     for (uint32_t p = 0; p < kNumParameterPorts; ++p)
         vst.setParameter(static_cast<VstInt32>(p), values[p]);
@@ -208,21 +208,37 @@ TEST_F(UiWindow, AsksForTheCurveThenShowsWhatThePlugInReportsAsTheVstEditorDoes)
         vst.setParameter(10, static_cast<float>(i));
         vst.setParameter(11, static_cast<float>(stairs[i]));
     }
-    const Window vstParent = makeWindow(kWidth + 20);
+    constexpr int kVstLeft = kWidth + 20;
+    const Window vstParent = makeWindow(kVstLeft);
     ASSERT_EQ(vst.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(vstParent)), 1);
-    for (int i = 0; i < 15; ++i)
+    auto pumpBoth = [&] {
+        for (int i = 0; i < 15; ++i)
+        {
+            idleInterface->idle(ui);
+            vst.dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    for (auto [x, y] : {std::pair{kWidth - 5, 5}, {16 + 22, 173 + 22}, {kCurveLeft + 30, kCurveTop + 5}})
     {
-        vst.dispatch(effEditIdle);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const auto hover = [&](int left) {
+            const std::string command = "xdotool mousemove --sync " + std::to_string(left + x) + " " + std::to_string(y);
+            ASSERT_EQ(std::system(command.c_str()), 0);
+            pumpBoth();
+        };
+        hover(0);
+        const auto lv2 = grab(parent);
+        hover(kVstLeft);
+        const auto reference = grab(vstParent);
+        ASSERT_EQ(lv2.size(), reference.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < lv2.size(); ++i)
+            differing += lv2[i] != reference[i];
+        EXPECT_EQ(differing, 0u) << "pixels unlike the VST editor's, pointer at " << x << "," << y;
+        save(lv2, "lv2ui-reported-" + std::to_string(x) + "-" + std::to_string(y) + ".png");
     }
-    const auto reference = grab(vstParent);
     vst.dispatch(effEditClose);
     XDestroyWindow(display, vstParent);
-    ASSERT_EQ(lv2.size(), reference.size());
-    size_t differing = 0;
-    for (size_t i = 0; i < lv2.size(); ++i)
-        differing += lv2[i] != reference[i];
-    EXPECT_EQ(differing, 0u) << "pixels unlike the VST editor's";
     EXPECT_TRUE(host.messages(Kind::setCurve).empty()) << "nothing reported goes back";
     EXPECT_EQ(host.count(UiEvent::Kind::touch), 0u);
 }
@@ -265,6 +281,65 @@ TEST_F(UiWindow, SliderDragSendsPortValuesInsideTouch)
         EXPECT_EQ(log[i].protocol, 0u);
     }
     EXPECT_GT(log[log.size() - 2].value(), log[1].value());
+}
+
+TEST_F(UiWindow, UndoFromTheKeyboardGoesOutAsTheEditsDid)
+{
+    openUi();
+    int32_t diagonal[kCurvePoints];
+    for (int i = 0; i < kCurvePoints; ++i)
+        diagonal[i] = 128 - i;
+    notify(host.curveSet(diagonal)); // the plug-in's answer: no more requests
+    pump(100);
+    drag({{kCurveLeft + 10, kCurveTop + 40}, {kCurveLeft + 20, kCurveTop + 50}});
+    drag({{60, 287}, {160, 287}}); // Wet/Dry, from 1
+    host.clear();
+    // The keys go to the window under the pointer (there is no window manager).
+    ASSERT_EQ(std::system("xdotool mousemove --sync 150 5"), 0);
+    auto key = [&](const char* keys) {
+        const std::string command = std::string("xdotool key ") + keys;
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        pump(150);
+    };
+    key("ctrl+z");
+    const auto& log = host.events();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_TRUE(log[0].kind == UiEvent::Kind::touch && log[0].port == kPortWetDry && log[0].grabbed);
+    EXPECT_EQ(log[1].port, kPortWetDry);
+    EXPECT_EQ(log[1].value(), 1.0f);
+    EXPECT_TRUE(log[2].kind == UiEvent::Kind::touch && !log[2].grabbed);
+    host.clear();
+    key("ctrl+z");
+    auto sets = host.messages(Kind::setCurve);
+    ASSERT_EQ(sets.size(), 1u);
+    for (int i = 0; i < kCurvePoints; ++i)
+        ASSERT_EQ(sets[0].points[i], 128 - i) << i;
+    // The plug-in's echo of the undone curve keeps the history: redo works.
+    notify(host.curveSet(sets[0].points));
+    host.clear();
+    key("ctrl+shift+z");
+    sets = host.messages(Kind::setCurve);
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0].points[10], 40);
+}
+
+TEST_F(UiWindow, HostsScaleFactorScalesTheWindowAndItsHitTests)
+{
+    ui = descriptor->instantiate(descriptor, kPluginUri, "/nonexistent/", &UiTestHost::write, host.controller(),
+                                 &widget, host.features(reinterpret_cast<void*>(parent), true, true, 2.0f));
+    ASSERT_NE(ui, nullptr);
+    XWindowAttributes window{};
+    XGetWindowAttributes(display, reinterpret_cast<Window>(widget), &window);
+    EXPECT_EQ(window.width, 2 * kWidth);
+    EXPECT_EQ(window.height, 2 * kHeight);
+    EXPECT_EQ(host.events()[0].width, 2 * kWidth);
+    pump(100);
+    host.clear();
+    drag({{2 * (kCurveLeft + 10), 2 * (kCurveTop + 40)}, {2 * (kCurveLeft + 20), 2 * (kCurveTop + 50)}});
+    const auto sets = host.messages(Kind::setCurve);
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(sets.back().points[10], 40);
+    EXPECT_EQ(sets.back().points[20], 50);
 }
 
 TEST_F(UiWindow, TwoInstancesKeepTheirOwnCurveAndHost)

@@ -5,13 +5,12 @@
 #include "lv2/DitherCrunchLv2.h"
 #include "tests/lv2/ui/UiTestHost.h"
 #include "tests/support/TestHost.h"
+#include "tests/support/WindowPixels.h"
 
-#include <cairo.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros clash with its names.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <chrono>
@@ -121,31 +120,12 @@ protected:
         pump(150);
     }
 
-    std::vector<uint32_t> grab(Window w)
-    {
-        std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(display, w, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
-        if (!image)
-            return pixels;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff));
-        XDestroyImage(image);
-        return pixels;
-    }
+    std::vector<uint32_t> grab(Window w) { return grabWindowPixels(display, w, kWidth, kHeight); }
 
     static void save(const std::vector<uint32_t>& pixels, const std::string& name)
     {
-        cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
-        auto* data = cairo_image_surface_get_data(shot);
-        const int stride = cairo_image_surface_get_stride(shot);
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x)
-                reinterpret_cast<uint32_t*>(data + y * stride)[x] = pixels[static_cast<size_t>(y * kWidth + x)];
-        cairo_surface_mark_dirty(shot);
         const std::string path = std::string(DC_ARTIFACT_DIR) + "/" + name;
-        EXPECT_EQ(cairo_surface_write_to_png(shot, path.c_str()), CAIRO_STATUS_SUCCESS) << path;
-        cairo_surface_destroy(shot);
+        EXPECT_TRUE(savePixelsAsPng(pixels, kWidth, kHeight, path)) << path;
     }
 
     static int openDescriptors()

@@ -35,7 +35,9 @@ if(TARGET DitherCrunchComponent)
   install(FILES ${DC_AU_BUNDLE}/Contents/Info.plist DESTINATION ${contents})
   install(TARGETS DitherCrunchComponent LIBRARY DESTINATION ${contents}/x86_64-linux)
   install(FILES $<TARGET_FILE:AUPlatform> DESTINATION ${contents}/Frameworks RENAME libAUPlatform.so.1)
-  install(DIRECTORY DESTINATION ${contents}/Resources)
+  # The parameter mapping and factory presets the build wrote into the
+  # bundle: an installed copy never needs to write into its Resources.
+  install(DIRECTORY ${DC_AU_BUNDLE}/Contents/Resources DESTINATION ${contents})
 endif()
 
 if(TARGET vsthost AND TARGET auhost)
@@ -43,29 +45,4 @@ if(TARGET vsthost AND TARGET auhost)
   install(TARGETS vsthost auhost RUNTIME DESTINATION ${DC_INSTALL_BIN_DIR})
   file(RELATIVE_PATH lib_from_bin /${DC_INSTALL_BIN_DIR} /${DC_INSTALL_LIB_DIR})
   set_target_properties(vsthost auhost PROPERTIES INSTALL_RPATH "$ORIGIN/${lib_from_bin}")
-endif()
-
-# The component writes its parameter mapping and factory presets into its
-# Resources folder when first opened; open the installed copy once now, so
-# that a system-wide copy never needs to write there. A scratch home and
-# local domain keep it from converting anyone's presets meanwhile.
-if(TARGET DitherCrunchComponent AND TARGET auhost)
-  install(CODE "
-    set(bundle \"${DC_INSTALL_AU_DIR}/DitherCrunch.component\")
-    if(NOT IS_ABSOLUTE \"\${bundle}\")
-      set(bundle \"\${CMAKE_INSTALL_PREFIX}/\${bundle}\")
-    endif()
-    set(bundle \"\$ENV{DESTDIR}\${bundle}\")
-    set(scratch \"${CMAKE_BINARY_DIR}/install-scratch\")
-    file(REMOVE_RECURSE \"\${scratch}\")
-    file(MAKE_DIRECTORY \"\${scratch}\")
-    execute_process(
-      COMMAND \${CMAKE_COMMAND} -E env HOME=\${scratch} TWINFOLD_LOCAL_DOMAIN=\${scratch}
-              $<TARGET_FILE:auhost> info \"\${bundle}\"
-      OUTPUT_QUIET RESULT_VARIABLE opened)
-    file(REMOVE_RECURSE \"\${scratch}\")
-    if(NOT opened EQUAL 0)
-      message(FATAL_ERROR \"Opening the installed component \${bundle} failed\")
-    endif()
-    message(STATUS \"Wrote the installed component's Resources\")")
 endif()

@@ -29,6 +29,7 @@ Table build()
         const int32_t lo = limited(first);
         t.base[b] = static_cast<uint8_t>(lo);
         t.step[b] = 0xFFFFFFFFu;
+        t.packed[b] = static_cast<int32_t>((static_cast<uint32_t>(lo) << 16) | Table::kLowMask);
         if (limited(last) == lo)
             continue;
         // Smallest float in the bucket whose index is above lo. Each bucket is
@@ -43,6 +44,7 @@ Table build()
                 a = m + 1;
         }
         t.step[b] = a;
+        t.packed[b] = static_cast<int32_t>((static_cast<uint32_t>(lo) << 16) | ((a & Table::kLowMask) - 1u));
     }
     return t;
 }

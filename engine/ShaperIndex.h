@@ -17,8 +17,13 @@ struct Table
 {
     static constexpr int kBucketBits = 10;
     static constexpr int kShift = 23 - kBucketBits;
+    static constexpr uint32_t kLowMask = (1u << kShift) - 1u;
     uint8_t base[1 << kBucketBits];
     uint32_t step[1 << kBucketBits];
+    // The same in one word for vector code: base << 16 | (the step's low
+    // kShift bits - 1), or kLowMask when the bucket has no step, so that
+    // index = base + ((bits & kLowMask) > (packed & 0xFFFF)).
+    int32_t packed[1 << kBucketBits];
 };
 
 const Table& table();

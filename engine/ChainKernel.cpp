@@ -52,15 +52,19 @@ const Kernel& findBest()
 
 } // namespace
 
-void findLastIndices(const Settings& s, const Block& b, LastIndices& last)
+int32_t exactIndex(float s)
+{
+    return ShaperIndex::indexOf(s);
+}
+
+void findLastLevels(const Settings& s, const Block& b, LastLevels& last)
 {
     for (int32_t i = b.frames - 1; i >= 0; --i)
     {
-        const float l = clipInput(b.in0[i] * s.gainL), r = clipInput(b.in1[i] * s.gainR);
-        if (static_cast<double>(std::fabs(l)) > 1e-18 || static_cast<double>(std::fabs(r)) > 1e-18)
+        const float l = std::fabs(clipInput(b.in0[i] * s.gainL)), r = std::fabs(clipInput(b.in1[i] * s.gainR));
+        if (l > kSilenceLimit || r > kSilenceLimit)
         {
-            last.left = ShaperIndex::indexOf(std::fabs(l) + 1.0f);
-            last.right = ShaperIndex::indexOf(std::fabs(r) + 1.0f);
+            last = {l, r};
             return;
         }
     }

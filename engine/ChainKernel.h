@@ -58,17 +58,19 @@ struct Block
     int32_t frames; // at least 1
 };
 
-// The curve index each channel's shaper used last; kept through silence and
-// while the shaper is off.
-struct LastIndices
+// What each channel's shaper saw in the latest frame it mapped (one not
+// silent): |v|, whose curve index is ShaperIndex::indexOf(level + 1). Kept
+// through silence and while the shaper is off; the index is found only when
+// someone asks for it.
+struct LastLevels
 {
-    int32_t left, right;
+    float left, right;
 };
 
 // [audio thread] Runs a block; filters are pre-left, pre-right, post-left,
 // post-right. Each frame's inputs are read before its outputs are written,
 // so the block may be processed in place.
-using RunBlock = void (*)(const Settings&, const ShaperTable&, DovanSVF* filters, LastIndices&, const Block&);
+using RunBlock = void (*)(const Settings&, const ShaperTable&, DovanSVF* filters, LastLevels&, const Block&);
 
 struct Kernel
 {
@@ -86,13 +88,43 @@ const Kernel& avx2Kernel();
 const Kernel& avx512Kernel();
 // The routes with a filter on, which the wider kernels share: the filters'
 // recursion runs from frame to frame and gains nothing from wider vectors.
-void runFilteredSse2(const Settings&, const ShaperTable&, DovanSVF* filters, LastIndices&, const Block&);
+void runFilteredSse2(const Settings&, const ShaperTable&, DovanSVF* filters, LastLevels&, const Block&);
+// The routes without filters, outputs only (the caller finds the last
+// indices): each kernel hands blocks shorter than its vector to the next
+// narrower one.
+void runBlockSse2(const Settings&, const ShaperTable&, const Block&);
+void runBlockAvx2(const Settings&, const ShaperTable&, const Block&);
 #endif
 
-// [audio thread] For code that shapes several frames at once: the curve
-// indices of the latest frame in the block whose pre-gained, clipped input is
-// not silent. Leaves `last` as it is when every frame is silent.
-void findLastIndices(const Settings&, const Block&, LastIndices& last);
+// The shaper index without a table lookup, for vector code: a = 635 log10(s)
+// by a degree-6 polynomial in x = s - 1, evaluated in float by Horner's rule
+// (mul, then add) from c6 down, lies within 3.7e-5 of the exact value for
+// every float s in [1, 1 + kDomain]. So trunc(a) is the index wherever a lies
+// at least kMargin from an integer; a lane nearer a step (about one in four
+// thousand) takes exactIndex. x is limited to kDomain and a to kCeiling, both
+// beyond index 127. The shaper tests check every float s.
+struct IndexPolynomial
+{
+    static constexpr float kDomain = 0.5949f;
+    static constexpr float kMargin = 0x1p-13f;
+    static constexpr float kCeiling = 127.5f;
+    static constexpr float c0 = 0x1.cf35fcp-16f;
+    static constexpr float c1 = 0x1.13c5bep+8f;
+    static constexpr float c2 = -0x1.138648p+7f;
+    static constexpr float c3 = 0x1.6a561ep+6f;
+    static constexpr float c4 = -0x1.eef954p+5f;
+    static constexpr float c5 = 0x1.13e6dap+5f;
+    static constexpr float c6 = -0x1.4ac5a2p+3f;
+};
+
+// The index of s (1 <= s < 2) as ShaperIndex finds it; not inline, so wider
+// kernels may call it.
+int32_t exactIndex(float s);
+
+// [audio thread] For code that shapes several frames at once: the levels of
+// the latest frame in the block whose pre-gained, clipped input is not
+// silent. Leaves `last` as it is when every frame is silent.
+void findLastLevels(const Settings&, const Block&, LastLevels& last);
 
 // The kernels this CPU runs, portable first and widest last; returns the count.
 constexpr int kMaxKernels = 4;

@@ -36,38 +36,53 @@ ChainState::ChainState(float filterSampleRate, const Quillfen::Utility::CExpMapp
         c = 0;
 }
 
-void ChainState::update(const SharedState& shared, const Chain::Kernel& kernel)
+void ChainState::refresh(const SharedState& shared, const Chain::Kernel& kernel, SharedState::Versions now)
 {
-    float next[kNumParams];
-    int32_t nextCurve[Parameters::kCurvePoints];
-    uint32_t count = curveCount;
-    bool curveRead = false;
-    if (!shared.tryRead(next, nextCurve, count, !curveKnown, curveRead))
-        return;
-    if (std::memcmp(next, params, sizeof params) != 0)
-        apply(next);
-    if (curveRead)
+    if (!primed || now.curve != seen.curve)
     {
+        float next[kNumParams];
+        int32_t nextCurve[Parameters::kCurvePoints];
+        if (!shared.tryRead(next, nextCurve))
+            return;
+        takeParameters(next);
         std::memcpy(curve, nextCurve, sizeof curve);
-        curveKnown = true;
         table.build(curve, kernel.needsEntries);
         entriesBuilt = kernel.needsEntries;
+        seen = now;
+        primed = true;
     }
-    else if (kernel.needsEntries && !entriesBuilt)
+    else if (now.params != seen.params)
+    {
+        float next[kNumParams];
+        if (!shared.tryRead(next))
+            return;
+        takeParameters(next);
+        seen = now;
+    }
+    if (kernel.needsEntries && !entriesBuilt)
     {
         table.build(curve, true);
         entriesBuilt = true;
     }
-    curveCount = count;
 }
 
-void ChainState::apply(const float (&next)[kNumParams])
+void ChainState::takeParameters(const float (&next)[kNumParams])
+{
+    // Element by element: each word was just stored on its own, and a wider
+    // load across two of them would wait for both stores.
+    uint32_t changed = 0;
+    for (int i = 0; i < kNumParams; ++i)
+        changed |= std::bit_cast<uint32_t>(next[i]) != std::bit_cast<uint32_t>(params[i]) ? 1u << i : 0u;
+    if (changed)
+        apply(next, changed);
+}
+
+void ChainState::apply(const float (&next)[kNumParams], uint32_t changed)
 {
     bool gainChanged = false;
-    for (int i = 0; i < kNumParams; ++i)
+    for (; changed; changed &= changed - 1)
     {
-        if (std::bit_cast<uint32_t>(next[i]) == std::bit_cast<uint32_t>(params[i]))
-            continue;
+        const int i = std::countr_zero(changed);
         const float v = next[i];
         params[i] = v;
         switch (i)

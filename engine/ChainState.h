@@ -17,7 +17,13 @@ public:
     // [audio thread] Takes on what changed in `shared` since the last call.
     // While a whole state is being written the previous copy stays, and the
     // next block takes the new state whole.
-    void update(const SharedState& shared, const Chain::Kernel& kernel);
+    void update(const SharedState& shared, const Chain::Kernel& kernel)
+    {
+        const SharedState::Versions now = shared.versions();
+        if (now == seen && primed && (entriesBuilt || !kernel.needsEntries))
+            return;
+        refresh(shared, kernel, now);
+    }
 
     const Chain::Settings& settings() const { return current; }
     const ShaperTable& shaper() const { return table; }
@@ -25,7 +31,10 @@ public:
     const DovanSVF& filter(int which) const { return filterBank[which]; }
 
 private:
-    void apply(const float (&next)[kNumParams]);
+    void refresh(const SharedState& shared, const Chain::Kernel& kernel, SharedState::Versions now);
+    void takeParameters(const float (&next)[kNumParams]);
+    // Takes on the parameters whose bit is set in `changed`.
+    void apply(const float (&next)[kNumParams], uint32_t changed);
     void setPreGain();
     void setFilterType(int pair, float value);
     void setFilterCutoff(int pair, float value);
@@ -39,8 +48,9 @@ private:
     // Pre-left, pre-right, post-left, post-right.
     DovanSVF filterBank[4];
     int32_t curve[Parameters::kCurvePoints];
-    uint32_t curveCount = 0;
-    bool curveKnown = false;
+    // The change counts the copy was made at; nothing is copied before the first update.
+    SharedState::Versions seen{0, 0};
+    bool primed = false;
     bool entriesBuilt = false;
     ShaperTable table;
 };

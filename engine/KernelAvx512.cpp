@@ -1,13 +1,15 @@
 // The AVX-512 kernel: without filters sixteen frames of a channel at once,
-// the curve index gathered from ShaperIndex's packed buckets (two eight-lane
-// gathers) and the output picked from the curve's 128 outputs held in eight
-// registers. With a filter on it runs the SSE2 routes. Built with -mavx512f;
-// everything here stays in this file's namespace.
+// all in registers: the curve index from IndexPolynomial and the output
+// picked from the curve's 128 outputs held in eight registers, no loads and
+// no gathers. Shorter blocks go to the AVX2 kernel, and with a filter on it
+// runs the SSE2 routes. Built with -mavx512f; everything here stays in this
+// file's namespace.
 //
 // The tests build this same source a second time with DC_KERNEL_SIMDE, against
 // SIMDe's portable AVX-512 intrinsics, so that machines without AVX-512 prove
 // it exact too.
 #include "engine/ChainKernel.h"
+#include "engine/KernelBlocks.h"
 
 #if defined(DC_KERNEL_SIMDE)
 #define SIMDE_ENABLE_NATIVE_ALIASES
@@ -20,8 +22,6 @@
 namespace Chain {
 
 namespace {
-
-using Buckets = ShaperIndex::Table;
 
 inline __m512 absOf(__m512 v)
 {
@@ -39,8 +39,8 @@ struct Outputs
             o[k] = _mm512_loadu_ps(outputs + 16 * k);
     }
 
-    // outputs[index] for indices 0..127: four two-register permutes pick by
-    // bits 0 to 4, index bits 5 and 6 choose among them.
+    // outputs[index & 127]: four two-register permutes pick by bits 0 to 4,
+    // index bits 5 and 6 choose among them; higher bits are not read.
     inline __m512 at(__m512i index) const
     {
         const __m512 a = _mm512_permutex2var_ps(o[0], index, o[1]);
@@ -53,24 +53,60 @@ struct Outputs
     }
 };
 
+// Lanes near a step take the exact index (in the same form: plus 2^23's bits).
+__attribute__((noinline, cold)) __m512i fixNearSteps(__m512 s, __m512i index, __mmask16 lanes)
+{
+    alignas(64) float sv[16];
+    alignas(64) int32_t iv[16];
+    _mm512_storeu_ps(sv, s);
+    _mm512_storeu_si512(iv, index);
+    for (int lane = 0; lane < 16; ++lane)
+        if (lanes & (1u << lane))
+            iv[lane] = 0x4B000000 + exactIndex(sv[lane]);
+    return _mm512_loadu_si512(iv);
+}
+
+// The curve index of s (1 <= s < 2), from IndexPolynomial.
+inline __m512i indexOf(__m512 s)
+{
+    using P = IndexPolynomial;
+    const __m512 x = _mm512_min_ps(_mm512_sub_ps(s, _mm512_set1_ps(1.0f)), _mm512_set1_ps(P::kDomain));
+    __m512 a = _mm512_set1_ps(P::c6);
+    a = _mm512_add_ps(_mm512_mul_ps(a, x), _mm512_set1_ps(P::c5));
+    a = _mm512_add_ps(_mm512_mul_ps(a, x), _mm512_set1_ps(P::c4));
+    a = _mm512_add_ps(_mm512_mul_ps(a, x), _mm512_set1_ps(P::c3));
+    a = _mm512_add_ps(_mm512_mul_ps(a, x), _mm512_set1_ps(P::c2));
+    a = _mm512_add_ps(_mm512_mul_ps(a, x), _mm512_set1_ps(P::c1));
+    a = _mm512_add_ps(_mm512_mul_ps(a, x), _mm512_set1_ps(P::c0));
+    a = _mm512_min_ps(a, _mm512_set1_ps(P::kCeiling));
+    // k = floor(a) (a >= 0) from the bits of a + 2^23, which hold a rounded
+    // to an integer in their low mantissa bits (all the output lookup reads);
+    // one less where that rounded up.
+    const __m512 rounded = _mm512_add_ps(a, _mm512_set1_ps(0x1p23f));
+    const __m512 whole = _mm512_sub_ps(rounded, _mm512_set1_ps(0x1p23f));
+    const __mmask16 roundedUp = _mm512_cmp_ps_mask(whole, a, _CMP_GT_OQ);
+    const __m512 k = _mm512_mask_sub_ps(whole, roundedUp, whole, _mm512_set1_ps(1.0f));
+    const __m512i roundedBits = _mm512_castps_si512(rounded);
+    const __m512i index = _mm512_mask_sub_epi32(roundedBits, roundedUp, roundedBits, _mm512_set1_epi32(1));
+    // Within the margin of the next index, or (above index 0) of this one.
+    const __m512 fraction = _mm512_sub_ps(a, k);
+    const __mmask16 nearNext = _mm512_cmp_ps_mask(fraction, _mm512_set1_ps(1.0f - P::kMargin), _CMP_GT_OQ);
+    const __mmask16 nearThis = _mm512_cmp_ps_mask(fraction, _mm512_set1_ps(P::kMargin), _CMP_LT_OQ) &
+                               _mm512_cmp_ps_mask(a, _mm512_set1_ps(1.0f), _CMP_GE_OQ);
+    const __mmask16 near = nearNext | nearThis;
+    if (near) [[unlikely]]
+        return fixNearSteps(s, index, near);
+    return index;
+}
+
 // The curve output for each lane of v, given a = |v|, negated where v < 0.
-// s = |v| + 1 is limited to [1, 2): 2 and above (and inf) fall into the last
-// bucket, whose index is 127; NaN becomes 1 (index 0), as a NaN clipped to 0.
-inline __m512 shape(const int32_t* packed, const Outputs& outputs, __m512 v, __m512 a)
+// s = |v| + 1 is limited to [1, 2): 2 and above (and inf) map to index 127;
+// NaN becomes 1 (index 0), as a NaN clipped to 0.
+inline __m512 shape(const Outputs& outputs, __m512 v, __m512 a)
 {
     __m512 s = _mm512_add_ps(a, _mm512_set1_ps(1.0f));
     s = _mm512_min_ps(_mm512_max_ps(s, _mm512_set1_ps(1.0f)), _mm512_set1_ps(0x1.fffffep0f));
-    const __m512i u = _mm512_castps_si512(s);
-    const __m512i bucket =
-        _mm512_and_si512(_mm512_srli_epi32(u, Buckets::kShift), _mm512_set1_epi32((1 << Buckets::kBucketBits) - 1));
-    const __m256i e0 = _mm256_i32gather_epi32(packed, _mm512_castsi512_si256(bucket), 4);
-    const __m256i e1 = _mm256_i32gather_epi32(packed, _mm512_extracti64x4_epi64(bucket, 1), 4);
-    const __m512i e = _mm512_inserti64x4(_mm512_castsi256_si512(e0), e1, 1);
-    const __m512i low = _mm512_and_si512(u, _mm512_set1_epi32(static_cast<int>(Buckets::kLowMask)));
-    const __mmask16 up = _mm512_cmpgt_epi32_mask(low, _mm512_and_si512(e, _mm512_set1_epi32(0xFFFF)));
-    __m512i index = _mm512_srli_epi32(e, 16);
-    index = _mm512_mask_add_epi32(index, up, index, _mm512_set1_epi32(1));
-    const __m512i out = _mm512_castps_si512(outputs.at(index));
+    const __m512i out = _mm512_castps_si512(outputs.at(indexOf(s)));
     // Not for -0.0 or NaN.
     const __mmask16 negative = _mm512_cmp_ps_mask(v, _mm512_setzero_ps(), _CMP_LT_OQ);
     return _mm512_castsi512_ps(_mm512_mask_xor_epi32(out, negative, out, _mm512_set1_epi32(INT32_MIN)));
@@ -92,18 +128,21 @@ inline __m512 clip(__m512 v)
 template <bool kShaper, bool kMix>
 struct Sixteen
 {
-    __m512 gainL, gainR, postGain, wet, dry;
-    const int32_t* packed;
     Outputs outputs;
+    __m512 gainL, gainR, postGain, wet, dry;
+
+    struct Result
+    {
+        __m512 l, r;
+    };
 
     Sixteen(const Settings& s, const ShaperTable& t)
-        : gainL(_mm512_set1_ps(s.gainL)), gainR(_mm512_set1_ps(s.gainR)), postGain(_mm512_set1_ps(s.postGain)),
-          wet(_mm512_set1_ps(s.wet)), dry(_mm512_set1_ps(s.dry)), packed(t.packed), outputs(t.outputs)
+        : outputs(t.outputs), gainL(_mm512_set1_ps(s.gainL)), gainR(_mm512_set1_ps(s.gainR)),
+          postGain(_mm512_set1_ps(s.postGain)), wet(_mm512_set1_ps(s.wet)), dry(_mm512_set1_ps(s.dry))
     {
     }
 
-    // Sixteen frames; the inputs are read before the outputs are written.
-    inline void run(const float* in0, const float* in1, float* out0, float* out1) const
+    inline Result compute(const float* in0, const float* in1) const
     {
         const __m512 inL = _mm512_loadu_ps(in0), inR = _mm512_loadu_ps(in1);
         __m512 l = _mm512_mul_ps(inL, gainL);
@@ -112,7 +151,7 @@ struct Sixteen
         {
             // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
             const __m512 al = absOf(l), ar = absOf(r);
-            const __m512 outL = shape(packed, outputs, l, al), outR = shape(packed, outputs, r, ar);
+            const __m512 outL = shape(outputs, l, al), outR = shape(outputs, r, ar);
             const __mmask16 silent = quiet(al) & quiet(ar);
             l = _mm512_mask_blend_ps(silent, outL, _mm512_setzero_ps());
             r = _mm512_mask_blend_ps(silent, outR, _mm512_setzero_ps());
@@ -129,56 +168,36 @@ struct Sixteen
             l = _mm512_add_ps(_mm512_mul_ps(l, wet), _mm512_mul_ps(inL, dry));
             r = _mm512_add_ps(_mm512_mul_ps(r, wet), _mm512_mul_ps(inR, dry));
         }
-        _mm512_storeu_ps(out0, l);
-        _mm512_storeu_ps(out1, r);
+        return {l, r};
+    }
+
+    static void store(const Result& v, float* out0, float* out1)
+    {
+        _mm512_storeu_ps(out0, v.l);
+        _mm512_storeu_ps(out1, v.r);
     }
 };
 
-template <bool kShaper, bool kMix>
-void runBlockwise(const Settings& s, const ShaperTable& t, const Block& b)
-{
-    const Sixteen<kShaper, kMix> sixteen(s, t);
-    int32_t i = 0;
-    for (; i + 16 <= b.frames; i += 16)
-        sixteen.run(b.in0 + i, b.in1 + i, b.out0 + i, b.out1 + i);
-    const int32_t rest = b.frames - i;
-    if (rest == 0)
-        return;
-    alignas(64) float inL[16] = {}, inR[16] = {}, outL[16], outR[16];
-    for (int32_t k = 0; k < rest; ++k)
-    {
-        inL[k] = b.in0[i + k];
-        inR[k] = b.in1[i + k];
-    }
-    sixteen.run(inL, inR, outL, outR);
-    for (int32_t k = 0; k < rest; ++k)
-    {
-        b.out0[i + k] = outL[k];
-        b.out1[i + k] = outR[k];
-    }
-}
-
-void run(const Settings& s, const ShaperTable& t, DovanSVF* filters, LastIndices& last, const Block& b)
+void run(const Settings& s, const ShaperTable& t, DovanSVF* filters, LastLevels& last, const Block& b)
 {
     if (s.preOn || s.postOn)
     {
         runFilteredSse2(s, t, filters, last, b);
         return;
     }
+    // Found before any output is written, since the buffers may be shared.
     if (s.shaperOn)
-    {
-        // Found before any output is written, since the buffers may be shared.
-        findLastIndices(s, b, last);
-        s.mix ? runBlockwise<true, true>(s, t, b) : runBlockwise<true, false>(s, t, b);
-    }
+        findLastLevels(s, b, last);
+    if (b.frames >= 16)
+        runBlockOf<16, Sixteen>(s, t, b);
     else
-        s.mix ? runBlockwise<false, true>(s, t, b) : runBlockwise<false, false>(s, t, b);
+        runBlockAvx2(s, t, b);
 }
 
 #if defined(DC_KERNEL_SIMDE)
-constexpr Kernel kAvx512{"avx512_simde", false, &run};
+constexpr Kernel kAvx512{"avx512_simde", true, &run};
 #else
-constexpr Kernel kAvx512{"avx512", false, &run};
+constexpr Kernel kAvx512{"avx512", true, &run};
 #endif
 
 } // namespace

@@ -42,7 +42,7 @@ inline void filterPair(DovanSVF& fl, DovanSVF& fr, FilterOutput output, float& l
 }
 
 // One frame: pre-gain, clip, pre filter, shaper, post filter, post gain.
-inline void doProcess(const Settings& s, const ShaperTable& table, DovanSVF* f, LastIndices& last, float& l, float& r)
+inline void doProcess(const Settings& s, const ShaperTable& table, DovanSVF* f, LastLevels& last, float& l, float& r)
 {
     l = clipInput(l * s.gainL);
     r = clipInput(r * s.gainR);
@@ -53,10 +53,9 @@ inline void doProcess(const Settings& s, const ShaperTable& table, DovanSVF* f, 
         float outL = 0.0f, outR = 0.0f;
         if (static_cast<double>(std::fabs(l)) > 1e-18 || static_cast<double>(std::fabs(r)) > 1e-18)
         {
-            last.left = ShaperIndex::indexOf(std::fabs(l) + 1.0f);
-            last.right = ShaperIndex::indexOf(std::fabs(r) + 1.0f);
-            outL = table.outputs[last.left];
-            outR = table.outputs[last.right];
+            last = {std::fabs(l), std::fabs(r)};
+            outL = table.outputs[ShaperIndex::indexOf(last.left + 1.0f)];
+            outR = table.outputs[ShaperIndex::indexOf(last.right + 1.0f)];
             if (l < 0.0f)
                 outL = -outL;
             if (r < 0.0f)
@@ -71,7 +70,7 @@ inline void doProcess(const Settings& s, const ShaperTable& table, DovanSVF* f, 
     r *= s.postGain;
 }
 
-void run(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastIndices& last, const Block& b)
+void run(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastLevels& last, const Block& b)
 {
     for (int32_t i = 0; i < b.frames; ++i)
     {

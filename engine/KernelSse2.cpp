@@ -3,6 +3,7 @@
 // filters left and right side by side (and both filter pairs pipelined in one
 // vector), which the wider kernels share.
 #include "engine/ChainKernel.h"
+#include "engine/KernelBlocks.h"
 
 #include <emmintrin.h>
 
@@ -70,24 +71,21 @@ inline int32_t packedIndex(const int32_t* packed, uint32_t u)
     return (e >> 16) + (static_cast<int32_t>(u & Buckets::kLowMask) > (e & 0xFFFF) ? 1 : 0);
 }
 
-// The shaper on a left/right pair in lanes 0 and 1, from the curve's outputs
-// (the routes with filters need no bucket entries, so every kernel shares
-// them). A frame whose both lanes are quiet passes as silence and keeps the
-// previous curve indices in `last`.
-inline __m128 shapePair(const ShaperTable& table, __m128 v, __m128i& last)
+// The shaper on a left/right pair in lanes 0 and 1, from the curve's outputs.
+// A frame whose both lanes are quiet passes as silence and keeps the previous
+// levels in `last`.
+inline __m128 shapePair(const ShaperTable& table, __m128 v, __m128& last)
 {
     const __m128 a = Lanes::abs(v);
     const __m128i u = _mm_castps_si128(shaperArgument(a));
     const int32_t i0 = packedIndex(table.packed, static_cast<uint32_t>(_mm_cvtsi128_si32(u)));
     const int32_t i1 = packedIndex(table.packed, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(u, 1))));
-    const __m128i index = _mm_setr_epi32(i0, i1, 0, 0);
     __m128 out = _mm_setr_ps(table.outputs[i0], table.outputs[i1], 0.0f, 0.0f);
     // Negated where v < 0 (not for -0.0 or NaN).
     out = _mm_xor_ps(out, _mm_and_ps(_mm_cmplt_ps(v, _mm_setzero_ps()), _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN))));
     __m128 quiet = quietLanes(a);
     quiet = _mm_and_ps(quiet, _mm_shuffle_ps(quiet, quiet, _MM_SHUFFLE(0, 1, 0, 1)));
-    const __m128i keep = _mm_castps_si128(quiet);
-    last = _mm_or_si128(_mm_and_si128(keep, last), _mm_andnot_si128(keep, index));
+    last = Lanes::select(quiet, last, a);
     return _mm_andnot_ps(quiet, out);
 }
 
@@ -228,7 +226,7 @@ struct FilterPair
 // Frame by frame, left and right side by side: the filters' recursion runs
 // from one frame to the next.
 template <bool kPre, bool kShaper, bool kPost>
-void runFramewise(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastIndices& lastOut, const Block& blk)
+void runFramewise(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastLevels& lastOut, const Block& blk)
 {
     FilterPair pre, post;
     if constexpr (kPre)
@@ -238,7 +236,7 @@ void runFramewise(const Settings& s, const ShaperTable& table, DovanSVF* filters
     const __m128 gains = _mm_setr_ps(s.gainL, s.gainR, 0.0f, 0.0f);
     const __m128 postGain = _mm_set1_ps(s.postGain);
     const __m128 wet = _mm_set1_ps(s.wet), dry = _mm_set1_ps(s.dry);
-    __m128i last = _mm_setr_epi32(lastOut.left, lastOut.right, 0, 0);
+    __m128 last = _mm_setr_ps(lastOut.left, lastOut.right, 0.0f, 0.0f);
     const float* in0 = blk.in0;
     const float* in1 = blk.in1;
     for (int32_t i = 0; i < blk.frames; ++i)
@@ -269,8 +267,8 @@ void runFramewise(const Settings& s, const ShaperTable& table, DovanSVF* filters
         post.store(filters[2], filters[3]);
     if constexpr (kShaper)
     {
-        lastOut.left = _mm_cvtsi128_si32(last);
-        lastOut.right = _mm_cvtsi128_si32(_mm_shuffle_epi32(last, 1));
+        lastOut.left = _mm_cvtss_f32(last);
+        lastOut.right = _mm_cvtss_f32(_mm_shuffle_ps(last, last, 1));
     }
 }
 
@@ -279,14 +277,14 @@ void runFramewise(const Settings& s, const ShaperTable& table, DovanSVF* filters
 // of frame k runs while the next frames are filtered, and its result is needed
 // only three frames later.
 template <bool kShaper>
-void runPipelined(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastIndices& lastOut, const Block& blk)
+void runPipelined(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastLevels& lastOut, const Block& blk)
 {
     FilterPair f;
     f.load({&filters[0], &filters[1], &filters[2], &filters[3]});
     const __m128 gains = _mm_setr_ps(s.gainL, s.gainR, 0.0f, 0.0f);
     const __m128 postGain = _mm_set1_ps(s.postGain);
     const __m128 wet = _mm_set1_ps(s.wet), dry = _mm_set1_ps(s.dry);
-    __m128i last = _mm_setr_epi32(lastOut.left, lastOut.right, 0, 0);
+    __m128 last = _mm_setr_ps(lastOut.left, lastOut.right, 0.0f, 0.0f);
     const float* in0 = blk.in0;
     const float* in1 = blk.in1;
     float* out0 = blk.out0;
@@ -355,32 +353,40 @@ void runPipelined(const Settings& s, const ShaperTable& table, DovanSVF* filters
     f.store({&filters[0], &filters[1], &filters[2], &filters[3]});
     if constexpr (kShaper)
     {
-        lastOut.left = _mm_cvtsi128_si32(last);
-        lastOut.right = _mm_cvtsi128_si32(_mm_shuffle_epi32(last, 1));
+        lastOut.left = _mm_cvtss_f32(last);
+        lastOut.right = _mm_cvtss_f32(_mm_shuffle_ps(last, last, 1));
     }
 }
 
 // Without filters no frame depends on another: four frames of a channel at once.
-void runBlockwise(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastIndices& last, const Block& blk)
+template <bool kShaper, bool kMix>
+struct Four
 {
-    // Found before any output is written, since the buffers may be shared.
-    if (s.shaperOn)
-        findLastIndices(s, blk, last);
-    const __m128 gainL = _mm_set1_ps(s.gainL), gainR = _mm_set1_ps(s.gainR);
-    const __m128 postGain = _mm_set1_ps(s.postGain);
-    const __m128 wet = _mm_set1_ps(s.wet), dry = _mm_set1_ps(s.dry);
-    int32_t i = 0;
-    for (; i + 4 <= blk.frames; i += 4)
+    const ShaperTable::Entry* entries;
+    __m128 gainL, gainR, postGain, wet, dry;
+
+    struct Result
     {
-        const __m128 inL = _mm_loadu_ps(blk.in0 + i), inR = _mm_loadu_ps(blk.in1 + i);
+        __m128 l, r;
+    };
+
+    Four(const Settings& s, const ShaperTable& t)
+        : entries(t.entries), gainL(_mm_set1_ps(s.gainL)), gainR(_mm_set1_ps(s.gainR)), postGain(_mm_set1_ps(s.postGain)),
+          wet(_mm_set1_ps(s.wet)), dry(_mm_set1_ps(s.dry))
+    {
+    }
+
+    inline Result compute(const float* in0, const float* in1) const
+    {
+        const __m128 inL = _mm_loadu_ps(in0), inR = _mm_loadu_ps(in1);
         __m128 l = _mm_mul_ps(inL, gainL);
         __m128 r = _mm_mul_ps(inR, gainR);
-        if (s.shaperOn)
+        if constexpr (kShaper)
         {
             // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
             const __m128 al = Lanes::abs(l), ar = Lanes::abs(r);
-            const __m128 outL = shape(table.entries, l, shaperArgument(al));
-            const __m128 outR = shape(table.entries, r, shaperArgument(ar));
+            const __m128 outL = shape(entries, l, shaperArgument(al));
+            const __m128 outR = shape(entries, r, shaperArgument(ar));
             const __m128 quiet = _mm_and_ps(quietLanes(al), quietLanes(ar));
             l = _mm_andnot_ps(quiet, outL);
             r = _mm_andnot_ps(quiet, outR);
@@ -392,38 +398,39 @@ void runBlockwise(const Settings& s, const ShaperTable& table, DovanSVF* filters
         }
         l = _mm_mul_ps(l, postGain);
         r = _mm_mul_ps(r, postGain);
-        if (s.mix)
+        if constexpr (kMix)
         {
             l = _mm_add_ps(_mm_mul_ps(l, wet), _mm_mul_ps(inL, dry));
             r = _mm_add_ps(_mm_mul_ps(r, wet), _mm_mul_ps(inR, dry));
         }
-        _mm_storeu_ps(blk.out0 + i, l);
-        _mm_storeu_ps(blk.out1 + i, r);
+        return {l, r};
     }
-    if (i == blk.frames)
-        return;
-    // The tail, frame by frame; the last indices are already set.
-    const Block tail{blk.in0 + i, blk.in1 + i, blk.out0 + i, blk.out1 + i, blk.frames - i};
-    LastIndices unused = last;
-    if (s.shaperOn)
-        runFramewise<false, true, false>(s, table, filters, unused, tail);
-    else
-        runFramewise<false, false, false>(s, table, filters, unused, tail);
-}
 
-void run(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastIndices& last, const Block& blk)
+    static void store(const Result& v, float* out0, float* out1)
+    {
+        _mm_storeu_ps(out0, v.l);
+        _mm_storeu_ps(out1, v.r);
+    }
+};
+
+void run(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastLevels& last, const Block& blk)
 {
     if (s.preOn || s.postOn)
+    {
         runFilteredSse2(s, table, filters, last, blk);
-    else
-        runBlockwise(s, table, filters, last, blk);
+        return;
+    }
+    // Found before any output is written, since the buffers may be shared.
+    if (s.shaperOn)
+        findLastLevels(s, blk, last);
+    runBlockSse2(s, table, blk);
 }
 
 constexpr Kernel kSse2{"sse2", true, &run};
 
 } // namespace
 
-void runFilteredSse2(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastIndices& last, const Block& blk)
+void runFilteredSse2(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastLevels& last, const Block& blk)
 {
     const int kind = (s.preOn ? 4 : 0) | (s.shaperOn ? 2 : 0) | (s.postOn ? 1 : 0);
     switch (kind)
@@ -448,9 +455,27 @@ void runFilteredSse2(const Settings& s, const ShaperTable& table, DovanSVF* filt
         break;
     default:
         // No filter on: not a filtered route.
-        runBlockwise(s, table, filters, last, blk);
+        if (s.shaperOn)
+            findLastLevels(s, blk, last);
+        runBlockSse2(s, table, blk);
         break;
     }
+}
+
+void runBlockSse2(const Settings& s, const ShaperTable& table, const Block& blk)
+{
+    if (blk.frames >= 4)
+    {
+        runBlockOf<4, Four>(s, table, blk);
+        return;
+    }
+    // Fewer frames than a vector: frame by frame; the last indices are
+    // the caller's.
+    LastLevels unused{0.0f, 0.0f};
+    if (s.shaperOn)
+        runFramewise<false, true, false>(s, table, nullptr, unused, blk);
+    else
+        runFramewise<false, false, false>(s, table, nullptr, unused, blk);
 }
 
 const Kernel& sse2Kernel()

@@ -52,8 +52,10 @@ uint32_t SharedState::beginWrite()
     return s;
 }
 
-void SharedState::endWrite(uint32_t sequenceAtBegin, bool curveChanged)
+void SharedState::endWrite(uint32_t sequenceAtBegin, bool paramsWritten, bool curveChanged)
 {
+    if (paramsWritten)
+        paramChanges.fetch_add(1, std::memory_order_release);
     if (curveChanged)
         curveChanges.fetch_add(1, std::memory_order_release);
     sequence.store(sequenceAtBegin + 2u, std::memory_order_release);
@@ -72,7 +74,7 @@ void SharedState::write(const EffectState& state, bool withCurve)
                 curve[i].store(state.curve[i], std::memory_order_relaxed);
                 curveChanged = true;
             }
-    endWrite(s, curveChanged);
+    endWrite(s, true, curveChanged);
 }
 
 void SharedState::writeCurve(const int32_t* points)
@@ -85,7 +87,7 @@ void SharedState::writeCurve(const int32_t* points)
             curve[i].store(points[i], std::memory_order_relaxed);
             curveChanged = true;
         }
-    endWrite(s, curveChanged);
+    endWrite(s, false, curveChanged);
 }
 
 EffectState SharedState::read() const
@@ -100,31 +102,19 @@ EffectState SharedState::read() const
                 state.params[i] = params[i].load(std::memory_order_relaxed);
             for (int i = 0; i < Parameters::kCurvePoints; ++i)
                 state.curve[i] = curve[i].load(std::memory_order_relaxed);
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if (sequence.load(std::memory_order_relaxed) == s)
+            if (unchangedSince(s))
                 return state;
         }
         std::this_thread::yield();
     }
 }
 
-bool SharedState::tryRead(float (&paramsOut)[kNumParams], int32_t (&curveOut)[Parameters::kCurvePoints],
-                          uint32_t& curveCount, bool wantCurve, bool& curveRead) const
+bool SharedState::tryRead(float (&paramsOut)[kNumParams], int32_t (&curveOut)[Parameters::kCurvePoints]) const
 {
     const uint32_t s = sequence.load(std::memory_order_acquire);
-    if (s & 1u)
-        return false;
     for (int i = 0; i < kNumParams; ++i)
         paramsOut[i] = params[i].load(std::memory_order_relaxed);
-    const uint32_t changes = curveChanges.load(std::memory_order_acquire);
-    curveRead = wantCurve || changes != curveCount;
-    if (curveRead)
-        for (int i = 0; i < Parameters::kCurvePoints; ++i)
-            curveOut[i] = curve[i].load(std::memory_order_relaxed);
-    // The words above are read before the sequence is read again.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (sequence.load(std::memory_order_relaxed) != s)
-        return false;
-    curveCount = changes;
-    return true;
+    for (int i = 0; i < Parameters::kCurvePoints; ++i)
+        curveOut[i] = curve[i].load(std::memory_order_relaxed);
+    return unchangedSince(s);
 }

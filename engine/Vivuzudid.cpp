@@ -72,6 +72,13 @@ void Vivuzudid::setCurve(const int32_t* points)
     shared.writeCurve(bounded);
 }
 
+void Vivuzudid::setLastCurveIndices(VstInt32 left, VstInt32 right)
+{
+    auto level = [](VstInt32 index) { return ShaperIndex::firstArgumentOf(index) - 1.0f; };
+    lastLevelL.store(level(left), std::memory_order_relaxed);
+    lastLevelR.store(level(right), std::memory_order_relaxed);
+}
+
 void Vivuzudid::getCurve(int32_t* points) const
 {
     if (!points)
@@ -87,12 +94,12 @@ void Vivuzudid::processBlock(float** inputs, float** outputs, VstInt32 sampleFra
     const Chain::Kernel& k = getKernel();
     chain.update(shared, k);
     const Chain::Settings& s = chain.settings();
-    Chain::LastIndices last{lastIndexL.load(std::memory_order_relaxed), lastIndexR.load(std::memory_order_relaxed)};
+    Chain::LastLevels last{lastLevelL.load(std::memory_order_relaxed), lastLevelR.load(std::memory_order_relaxed)};
     k.run(s, chain.shaper(), chain.filters(), last, {inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames});
     if (s.shaperOn)
     {
-        lastIndexL.store(last.left, std::memory_order_relaxed);
-        lastIndexR.store(last.right, std::memory_order_relaxed);
+        lastLevelL.store(last.left, std::memory_order_relaxed);
+        lastLevelR.store(last.right, std::memory_order_relaxed);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "engine/ChainState.h"
 #include "engine/Parameters.h"
 #include "engine/Program.h"
+#include "engine/ShaperIndex.h"
 #include "engine/SharedState.h"
 #include "engine/StateChunk.h"
 #include "frame/AudioEffectX.h"
@@ -68,8 +69,11 @@ public:
     // can show the indices it is told.
     virtual VstInt32 getLastCurveIndex(VstInt32 channel) const
     {
-        return (channel == 1 ? lastIndexR : lastIndexL).load(std::memory_order_relaxed);
+        return ShaperIndex::indexOf((channel == 1 ? lastLevelR : lastLevelL).load(std::memory_order_relaxed) + 1.0f);
     }
+    // [any thread] Shows these curve indices as the last ones (for a stand-in
+    // of the effect that is told them rather than processing).
+    void setLastCurveIndices(VstInt32 left, VstInt32 right);
     // [any thread] The whole curve at once, each point bounded to 0..128 (the
     // range the shaper's output covers). Lock-free, so the audio thread may
     // call it.
@@ -101,8 +105,9 @@ protected:
     SharedState shared;
     std::atomic<const Chain::Kernel*> kernel;
     std::atomic<int32_t> selectedPoint{0};
-    std::atomic<int32_t> lastIndexL{0};
-    std::atomic<int32_t> lastIndexR{0};
+    // The shaper's last levels (see Chain::LastLevels).
+    std::atomic<float> lastLevelL{0.0f};
+    std::atomic<float> lastLevelR{0.0f};
     Program* programs;
     StateChunk::Buffer chunkBuffer{};
     // [audio thread] Last: it refers to the mapper.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/ChainKernel.h"
+#include "engine/ShaperIndex.h"
 #include "tests/engine/ReferenceChain.h"
 
 #include <gtest/gtest.h>
@@ -60,8 +61,8 @@ public:
             ASSERT_EQ(std::bit_cast<uint32_t>(expL[i]), std::bit_cast<uint32_t>(l[i])) << "left frame " << i << " of " << frames;
             ASSERT_EQ(std::bit_cast<uint32_t>(expR[i]), std::bit_cast<uint32_t>(r[i])) << "right frame " << i << " of " << frames;
         }
-        ASSERT_EQ(last.left, model.lastL) << frames << " frames";
-        ASSERT_EQ(last.right, model.lastR) << frames << " frames";
+        ASSERT_EQ(ShaperIndex::indexOf(last.left + 1.0f), model.lastL) << frames << " frames";
+        ASSERT_EQ(ShaperIndex::indexOf(last.right + 1.0f), model.lastR) << frames << " frames";
     }
 
     // Runs the kernel alone.
@@ -102,6 +103,6 @@ private:
     Chain::Settings settings{};
     ShaperTable table;
     DovanSVF filters[4];
-    Chain::LastIndices last{0, 0};
+    Chain::LastLevels last{0.0f, 0.0f};
     int32_t curve[128];
 };

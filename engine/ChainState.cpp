@@ -39,24 +39,15 @@ ChainState::ChainState(float filterSampleRate, const Quillfen::Utility::CExpMapp
 void ChainState::refresh(const SharedState& shared, const Chain::Kernel& kernel, SharedState::Versions now)
 {
     if (!primed || now.curve != seen.curve)
-    {
-        float next[kNumParams];
-        int32_t nextCurve[Parameters::kCurvePoints];
-        if (!shared.tryRead(next, nextCurve))
-            return;
-        takeParameters(next);
-        std::memcpy(curve, nextCurve, sizeof curve);
-        table.build(curve, kernel.needsEntries);
-        entriesBuilt = kernel.needsEntries;
-        seen = now;
-        primed = true;
-    }
+        refreshWithCurve(shared, kernel, now);
     else if (now.params != seen.params)
     {
         float next[kNumParams];
-        if (!shared.tryRead(next))
+        uint32_t changed = 0;
+        if (!shared.tryRead(next, params, changed))
             return;
-        takeParameters(next);
+        if (changed)
+            apply(next, changed);
         seen = now;
     }
     if (kernel.needsEntries && !entriesBuilt)
@@ -66,8 +57,12 @@ void ChainState::refresh(const SharedState& shared, const Chain::Kernel& kernel,
     }
 }
 
-void ChainState::takeParameters(const float (&next)[kNumParams])
+void ChainState::refreshWithCurve(const SharedState& shared, const Chain::Kernel& kernel, SharedState::Versions now)
 {
+    float next[kNumParams];
+    int32_t nextCurve[Parameters::kCurvePoints];
+    if (!shared.tryRead(next, nextCurve))
+        return;
     // Element by element: each word was just stored on its own, and a wider
     // load across two of them would wait for both stores.
     uint32_t changed = 0;
@@ -75,6 +70,11 @@ void ChainState::takeParameters(const float (&next)[kNumParams])
         changed |= std::bit_cast<uint32_t>(next[i]) != std::bit_cast<uint32_t>(params[i]) ? 1u << i : 0u;
     if (changed)
         apply(next, changed);
+    std::memcpy(curve, nextCurve, sizeof curve);
+    table.build(curve, kernel.needsEntries);
+    entriesBuilt = kernel.needsEntries;
+    seen = now;
+    primed = true;
 }
 
 void ChainState::apply(const float (&next)[kNumParams], uint32_t changed)

@@ -32,7 +32,7 @@ public:
 
 private:
     void refresh(const SharedState& shared, const Chain::Kernel& kernel, SharedState::Versions now);
-    void takeParameters(const float (&next)[kNumParams]);
+    [[gnu::noinline]] void refreshWithCurve(const SharedState& shared, const Chain::Kernel& kernel, SharedState::Versions now);
     // Takes on the parameters whose bit is set in `changed`.
     void apply(const float (&next)[kNumParams], uint32_t changed);
     void setPreGain();

@@ -59,11 +59,18 @@ public:
     // [audio thread] Copies the parameters (and the curve), at least as new as
     // the counts read before. False, with the destinations unspecified, when
     // a whole write was under way.
-    bool tryRead(float (&paramsOut)[kNumParams]) const
+    // This one also gives a bit per parameter whose bits differ from `known`.
+    bool tryRead(float (&paramsOut)[kNumParams], const float (&known)[kNumParams], uint32_t& differing) const
     {
         const uint32_t s = sequence.load(std::memory_order_acquire);
+        uint32_t d = 0;
         for (int i = 0; i < kNumParams; ++i)
-            paramsOut[i] = params[i].load(std::memory_order_relaxed);
+        {
+            const float v = params[i].load(std::memory_order_relaxed);
+            d |= std::bit_cast<uint32_t>(v) != std::bit_cast<uint32_t>(known[i]) ? 1u << i : 0u;
+            paramsOut[i] = v;
+        }
+        differing = d;
         return unchangedSince(s);
     }
     bool tryRead(float (&paramsOut)[kNumParams], int32_t (&curveOut)[Parameters::kCurvePoints]) const;

@@ -21,7 +21,7 @@ void BM_PeerComparison(benchmark::State& state)
     const auto setting = static_cast<Setting>(state.range(1));
     const auto block = static_cast<VstInt32>(state.range(2));
     const std::string kernel = bench::kKernelNames[state.range(3)];
-    bench::PeerPair pair(state, signal, kernel);
+    bench::PeerPair pair(state, signal, kernel, block);
     if (!pair)
         return;
     if (setting == kBothFilters)
@@ -33,27 +33,14 @@ void BM_PeerComparison(benchmark::State& state)
     }
     std::vector<float> outL(static_cast<size_t>(block)), outR(static_cast<size_t>(block));
     float* out[2] = {outL.data(), outR.data()};
-    auto turn = [&](bench::LoadedEffect& effect) {
-        for (size_t first = 0; first < bench::kTurnFrames; first += static_cast<size_t>(block))
-        {
-            bench::Channels c(pair.left, pair.right, first);
+    // Each turn walks the whole signal, block by block.
+    const size_t blocks = bench::kTurnFrames / static_cast<size_t>(block);
+    const bench::TurnTimes times =
+        bench::timeInTurns(state, *pair.ours, *pair.peer, blocks, blocks, [&](bench::LoadedEffect& effect, size_t b) {
+            bench::Channels c(pair.left, pair.right, b * static_cast<size_t>(block));
             effect.process(c.in, out, block);
-            benchmark::ClobberMemory();
-        }
-    };
-
-    double oursTime = 0.0, peerTime = 0.0;
-    for (auto _ : state)
-    {
-        const double t0 = bench::threadSeconds();
-        turn(*pair.ours);
-        const double t1 = bench::threadSeconds();
-        turn(*pair.peer);
-        const double t2 = bench::threadSeconds();
-        oursTime += t1 - t0;
-        peerTime += t2 - t1;
-        state.SetIterationTime(t1 - t0);
-    }
+        });
+    const double oursTime = times.first, peerTime = times.second;
     const double frames = static_cast<double>(state.iterations()) * bench::kTurnFrames;
     const double oursNs = oursTime * 1e9 / frames;
     const double peerNs = peerTime * 1e9 / frames;

@@ -22,7 +22,7 @@ void BM_SplitAutomation(benchmark::State& state)
     const auto signal = static_cast<int>(state.range(0));
     const auto parameter = static_cast<VstInt32>(state.range(1));
     const std::string kernel = bench::kKernelNames[state.range(2)];
-    bench::PeerPair pair(state, signal, kernel);
+    bench::PeerPair pair(state, signal, kernel, kBlock);
     if (!pair)
         return;
     std::vector<float> outL(kBlock), outR(kBlock);

@@ -1,40 +1,18 @@
-// A VST 2.4 effect loaded the way a host loads it: dlopen, the entry point,
-// open, rate, block size and resume through its record, then parameters and
-// processReplacing through the record's entries.
+// A VST 2.4 effect module loaded and opened the way a host does it (dlopen,
+// entry point, open, rate, block size, resume), driven through its record.
+// The host answers its version, the rate and the block size.
 #pragma once
 
 #include "frame/VstRecords.h"
 
 #include <dlfcn.h>
 
-#include <cmath>
-#include <cstdint>
-#include <ctime>
-#include <vector>
-
 namespace bench {
-
-constexpr float kRate = 44100.0f;
-
-inline VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    switch (opcode)
-    {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return static_cast<VstIntPtr>(kRate);
-    case audioMasterGetBlockSize:
-        return 4096;
-    default:
-        return 0;
-    }
-}
 
 class LoadedEffect
 {
 public:
-    explicit LoadedEffect(const char* path)
+    LoadedEffect(const char* path, float rate, VstInt32 block) : rate(rate), block(block)
     {
         module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
         if (!module)
@@ -45,12 +23,15 @@ public:
             symbol = dlsym(module, "main");
         if (!symbol)
             return;
+        loading() = this;
         effect = reinterpret_cast<Entry>(symbol)(&hostCallback);
+        loading() = nullptr;
         if (!effect)
             return;
+        effect->resvd1 = reinterpret_cast<VstIntPtr>(this);
         dispatch(effOpen);
-        dispatch(effSetSampleRate, 0, 0, nullptr, kRate);
-        dispatch(effSetBlockSize, 0, 4096);
+        dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+        dispatch(effSetBlockSize, 0, block);
         dispatch(effMainsChanged, 0, 1);
     }
     ~LoadedEffect()
@@ -75,30 +56,31 @@ public:
     void process(float** in, float** out, VstInt32 frames) { effect->processReplacing(effect, in, out, frames); }
 
 private:
+    static LoadedEffect*& loading()
+    {
+        thread_local LoadedEffect* host = nullptr;
+        return host;
+    }
+    static VstIntPtr hostCallback(AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+    {
+        const LoadedEffect* self = e && e->resvd1 ? reinterpret_cast<const LoadedEffect*>(e->resvd1) : loading();
+        switch (opcode)
+        {
+        case audioMasterVersion:
+            return 2400;
+        case audioMasterGetSampleRate:
+            return self ? static_cast<VstIntPtr>(self->rate) : 0;
+        case audioMasterGetBlockSize:
+            return self ? self->block : 0;
+        default:
+            return 0;
+        }
+    }
+
+    float rate;
+    VstInt32 block;
     void* module = nullptr;
     AEffect* effect = nullptr;
 };
-
-// Uniform white noise with an RMS level of -10 dBFS (peak 0.5477).
-inline std::vector<float> whiteNoise(size_t frames, uint32_t seed)
-{
-    const double peak = std::pow(10.0, -10.0 / 20.0) * std::sqrt(3.0);
-    std::vector<float> out(frames);
-    uint32_t state = seed;
-    for (auto& v : out)
-    {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<float>((static_cast<double>(state >> 8) / 8388608.0 - 1.0) * peak);
-    }
-    return out;
-}
-
-// CPU time of the calling thread: other processes sharing the machine do not count.
-inline double threadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 } // namespace bench

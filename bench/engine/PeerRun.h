@@ -5,6 +5,7 @@
 
 #include "bench/engine/BenchSignal.h"
 #include "bench/engine/LoadedEffect.h"
+#include "bench/engine/TurnTiming.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,7 @@
 namespace bench {
 
 inline const char* const kPeerPath = "/usr/lib/vst/MaBitcrush-vst.so";
+constexpr float kRate = 44100.0f;
 // Frames each effect processes per turn; a multiple of every block size.
 constexpr size_t kTurnFrames = 32768;
 
@@ -54,7 +56,8 @@ struct PeerPair
     std::unique_ptr<LoadedEffect> ours, peer;
     std::vector<float> left, right;
 
-    PeerPair(benchmark::State& state, int signal, const std::string& kernel)
+    // `block`: the largest block the effects are told they will get.
+    PeerPair(benchmark::State& state, int signal, const std::string& kernel, VstInt32 block)
     {
         if (!std::filesystem::exists(kPeerPath))
         {
@@ -74,9 +77,9 @@ struct PeerPair
             setenv("DITHERCRUNCH_KERNEL", kernel.c_str(), 1);
         // DC_BENCH_PLUGIN names another build of the module to compare (e.g. an older one).
         const char* ourPath = std::getenv("DC_BENCH_PLUGIN");
-        ours = std::make_unique<LoadedEffect>(ourPath && *ourPath ? ourPath : DC_PLUGIN_PATH);
+        ours = std::make_unique<LoadedEffect>(ourPath && *ourPath ? ourPath : DC_PLUGIN_PATH, kRate, block);
         unsetenv("DITHERCRUNCH_KERNEL");
-        peer = std::make_unique<LoadedEffect>(kPeerPath);
+        peer = std::make_unique<LoadedEffect>(kPeerPath, kRate, block);
         if (!ours->ok() || !peer->ok())
         {
             state.SkipWithError("an effect could not be loaded");

@@ -26,13 +26,17 @@ TEST(SharedState, WholeWritesAreReadWholeOrNotAtAll)
     const EffectState a = stateOf(0.25f, 3), b = stateOf(0.75f, 120);
     SharedState shared(a);
     std::atomic<bool> done{false};
+    std::atomic<int> writes{0};
     std::thread writer([&] {
-        for (int i = 0; i < 20000; ++i)
+        for (int i = 0; !done.load(); ++i)
+        {
             shared.write(i % 2 ? a : b, true);
-        done.store(true);
+            writes.fetch_add(1, std::memory_order_relaxed);
+        }
     });
+    // Until there were many whole writes to land in and many clean reads.
     int reads = 0, mixtures = 0;
-    while (!done.load())
+    for (int attempt = 0; attempt < 5000000 && (reads < 2000 || writes.load() < 20000); ++attempt)
     {
         float params[kNumParams];
         int32_t curve[Parameters::kCurvePoints];
@@ -45,8 +49,9 @@ TEST(SharedState, WholeWritesAreReadWholeOrNotAtAll)
         for (int32_t c : curve)
             mixtures += c != (isA ? 3 : 120) ? 1 : 0;
     }
+    done.store(true);
     writer.join();
-    EXPECT_EQ(mixtures, 0) << "in " << reads << " reads";
+    EXPECT_EQ(mixtures, 0) << "in " << reads << " reads during " << writes.load() << " writes";
     EXPECT_GT(reads, 0);
 }
 

@@ -55,86 +55,46 @@ inline __m256 quiet(__m256 a)
 }
 
 // Clip to +-1, NaN to 0.
-inline __m256 clip(__m256 v)
+inline __m256 clipOf(__m256 v)
 {
     v = _mm256_and_ps(v, _mm256_cmp_ps(v, v, _CMP_ORD_Q));
     return _mm256_max_ps(_mm256_set1_ps(-1.0f), _mm256_min_ps(_mm256_set1_ps(1.0f), v));
 }
 
-template <bool kShaper, bool kMix>
-struct Eight
+struct Avx2
 {
-    const ShaperTable::Entry* entries;
-    __m256 gainL, gainR, postGain, wet, dry;
+    using Vec = __m256;
+    static constexpr int32_t kWidth = 8;
+    static Vec load(const float* p) { return _mm256_loadu_ps(p); }
+    static void store(float* p, Vec v) { _mm256_storeu_ps(p, v); }
+    static Vec set1(float v) { return _mm256_set1_ps(v); }
+    static Vec mul(Vec a, Vec b) { return _mm256_mul_ps(a, b); }
+    static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
+    static Vec clip(Vec v) { return clipOf(v); }
 
-    struct Result
+    struct Shaper
     {
-        __m256 l, r;
+        const ShaperTable::Entry* entries;
+        explicit Shaper(const ShaperTable& t) : entries(t.entries) {}
     };
-
-    Eight(const Settings& s, const ShaperTable& t)
-        : entries(t.entries), gainL(_mm256_set1_ps(s.gainL)), gainR(_mm256_set1_ps(s.gainR)),
-          postGain(_mm256_set1_ps(s.postGain)), wet(_mm256_set1_ps(s.wet)), dry(_mm256_set1_ps(s.dry))
+    [[gnu::always_inline]] static void shapeBoth(const Shaper& shaper, Vec& l, Vec& r)
     {
-    }
-
-    inline Result compute(const float* in0, const float* in1) const
-    {
-        const __m256 inL = _mm256_loadu_ps(in0), inR = _mm256_loadu_ps(in1);
-        __m256 l = _mm256_mul_ps(inL, gainL);
-        __m256 r = _mm256_mul_ps(inR, gainR);
-        if constexpr (kShaper)
-        {
-            // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
-            const __m256 al = absOf(l), ar = absOf(r);
-            const __m256 outL = shape(entries, l, al), outR = shape(entries, r, ar);
-            const __m256 silent = _mm256_and_ps(quiet(al), quiet(ar));
-            l = _mm256_andnot_ps(silent, outL);
-            r = _mm256_andnot_ps(silent, outR);
-        }
-        else
-        {
-            l = clip(l);
-            r = clip(r);
-        }
-        l = _mm256_mul_ps(l, postGain);
-        r = _mm256_mul_ps(r, postGain);
-        if constexpr (kMix)
-        {
-            l = _mm256_add_ps(_mm256_mul_ps(l, wet), _mm256_mul_ps(inL, dry));
-            r = _mm256_add_ps(_mm256_mul_ps(r, wet), _mm256_mul_ps(inR, dry));
-        }
-        return {l, r};
-    }
-
-    static void store(const Result& v, float* out0, float* out1)
-    {
-        _mm256_storeu_ps(out0, v.l);
-        _mm256_storeu_ps(out1, v.r);
+        const __m256 al = absOf(l), ar = absOf(r);
+        const __m256 outL = shape(shaper.entries, l, al), outR = shape(shaper.entries, r, ar);
+        const __m256 silent = _mm256_and_ps(quiet(al), quiet(ar));
+        l = _mm256_andnot_ps(silent, outL);
+        r = _mm256_andnot_ps(silent, outR);
     }
 };
 
-void run(const Settings& s, const ShaperTable& t, DovanSVF* filters, LastLevels& last, const Block& b)
-{
-    if (s.preOn || s.postOn)
-    {
-        runFilteredSse2(s, t, filters, last, b);
-        return;
-    }
-    // Found before any output is written, since the buffers may be shared.
-    if (s.shaperOn)
-        findLastLevels(s, b, last);
-    runBlockAvx2(s, t, b);
-}
-
-constexpr Kernel kAvx2{"avx2", true, &run};
+constexpr Kernel kAvx2{"avx2", true, &runKernel<runBlockAvx2>};
 
 } // namespace
 
 void runBlockAvx2(const Settings& s, const ShaperTable& t, const Block& b)
 {
-    if (b.frames >= 8)
-        runBlockOf<8, Eight>(s, t, b);
+    if (b.frames >= Avx2::kWidth)
+        runFrames<Avx2>(s, t, b);
     else
         runBlockSse2(s, t, b);
 }

@@ -33,10 +33,10 @@ struct Outputs
 {
     __m512 o[8];
 
-    explicit Outputs(const float* outputs)
+    explicit Outputs(const ShaperTable& t)
     {
         for (int k = 0; k < 8; ++k)
-            o[k] = _mm512_loadu_ps(outputs + 16 * k);
+            o[k] = _mm512_loadu_ps(t.outputs + 16 * k);
     }
 
     // outputs[index & 127]: four two-register permutes pick by bits 0 to 4,
@@ -119,85 +119,47 @@ inline __mmask16 quiet(__m512 a)
 }
 
 // Clip to +-1, NaN to 0.
-inline __m512 clip(__m512 v)
+inline __m512 clipOf(__m512 v)
 {
     v = _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(v, v, _CMP_ORD_Q), v);
     return _mm512_max_ps(_mm512_set1_ps(-1.0f), _mm512_min_ps(_mm512_set1_ps(1.0f), v));
 }
 
-template <bool kShaper, bool kMix>
-struct Sixteen
+struct Avx512
 {
-    Outputs outputs;
-    __m512 gainL, gainR, postGain, wet, dry;
+    using Vec = __m512;
+    static constexpr int32_t kWidth = 16;
+    static Vec load(const float* p) { return _mm512_loadu_ps(p); }
+    static void store(float* p, Vec v) { _mm512_storeu_ps(p, v); }
+    static Vec set1(float v) { return _mm512_set1_ps(v); }
+    static Vec mul(Vec a, Vec b) { return _mm512_mul_ps(a, b); }
+    static Vec add(Vec a, Vec b) { return _mm512_add_ps(a, b); }
+    static Vec clip(Vec v) { return clipOf(v); }
 
-    struct Result
+    using Shaper = Outputs;
+    [[gnu::always_inline]] static void shapeBoth(const Shaper& outputs, Vec& l, Vec& r)
     {
-        __m512 l, r;
-    };
-
-    Sixteen(const Settings& s, const ShaperTable& t)
-        : outputs(t.outputs), gainL(_mm512_set1_ps(s.gainL)), gainR(_mm512_set1_ps(s.gainR)),
-          postGain(_mm512_set1_ps(s.postGain)), wet(_mm512_set1_ps(s.wet)), dry(_mm512_set1_ps(s.dry))
-    {
-    }
-
-    inline Result compute(const float* in0, const float* in1) const
-    {
-        const __m512 inL = _mm512_loadu_ps(in0), inR = _mm512_loadu_ps(in1);
-        __m512 l = _mm512_mul_ps(inL, gainL);
-        __m512 r = _mm512_mul_ps(inR, gainR);
-        if constexpr (kShaper)
-        {
-            // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
-            const __m512 al = absOf(l), ar = absOf(r);
-            const __m512 outL = shape(outputs, l, al), outR = shape(outputs, r, ar);
-            const __mmask16 silent = quiet(al) & quiet(ar);
-            l = _mm512_mask_blend_ps(silent, outL, _mm512_setzero_ps());
-            r = _mm512_mask_blend_ps(silent, outR, _mm512_setzero_ps());
-        }
-        else
-        {
-            l = clip(l);
-            r = clip(r);
-        }
-        l = _mm512_mul_ps(l, postGain);
-        r = _mm512_mul_ps(r, postGain);
-        if constexpr (kMix)
-        {
-            l = _mm512_add_ps(_mm512_mul_ps(l, wet), _mm512_mul_ps(inL, dry));
-            r = _mm512_add_ps(_mm512_mul_ps(r, wet), _mm512_mul_ps(inR, dry));
-        }
-        return {l, r};
-    }
-
-    static void store(const Result& v, float* out0, float* out1)
-    {
-        _mm512_storeu_ps(out0, v.l);
-        _mm512_storeu_ps(out1, v.r);
+        const __m512 al = absOf(l), ar = absOf(r);
+        const __m512 outL = shape(outputs, l, al), outR = shape(outputs, r, ar);
+        const __mmask16 silent = quiet(al) & quiet(ar);
+        l = _mm512_mask_blend_ps(silent, outL, _mm512_setzero_ps());
+        r = _mm512_mask_blend_ps(silent, outR, _mm512_setzero_ps());
     }
 };
 
-void run(const Settings& s, const ShaperTable& t, DovanSVF* filters, LastLevels& last, const Block& b)
+// Blocks shorter than a vector go to the AVX2 kernel.
+void runBlockAvx512(const Settings& s, const ShaperTable& t, const Block& b)
 {
-    if (s.preOn || s.postOn)
-    {
-        runFilteredSse2(s, t, filters, last, b);
-        return;
-    }
-    // Found before any output is written, since the buffers may be shared.
-    if (s.shaperOn)
-        findLastLevels(s, b, last);
-    if (b.frames >= 16)
-        runBlockOf<16, Sixteen>(s, t, b);
+    if (b.frames >= Avx512::kWidth)
+        runFrames<Avx512>(s, t, b);
     else
         runBlockAvx2(s, t, b);
 }
 
 #if defined(DC_KERNEL_SIMDE)
-constexpr Kernel kAvx512{"avx512_simde", true, &run};
+constexpr Kernel kAvx512{"avx512_simde", true, &runKernel<runBlockAvx512>};
 #else
-constexpr Kernel kAvx512{"avx512", true, &run};
+constexpr Kernel kAvx512{"avx512", true, &runKernel<runBlockAvx512>};
 #endif
 
 } // namespace

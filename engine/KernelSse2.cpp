@@ -358,75 +358,35 @@ void runPipelined(const Settings& s, const ShaperTable& table, DovanSVF* filters
     }
 }
 
-// Without filters no frame depends on another: four frames of a channel at once.
-template <bool kShaper, bool kMix>
-struct Four
+// Without filters: four frames of a channel at once.
+struct Sse2
 {
-    const ShaperTable::Entry* entries;
-    __m128 gainL, gainR, postGain, wet, dry;
+    using Vec = __m128;
+    static constexpr int32_t kWidth = 4;
+    static Vec load(const float* p) { return _mm_loadu_ps(p); }
+    static void store(float* p, Vec v) { _mm_storeu_ps(p, v); }
+    static Vec set1(float v) { return _mm_set1_ps(v); }
+    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
+    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
+    static Vec clip(Vec v) { return Lanes::limit(Lanes::zeroNaN(v), 1.0f); }
 
-    struct Result
+    struct Shaper
     {
-        __m128 l, r;
+        const ShaperTable::Entry* entries;
+        explicit Shaper(const ShaperTable& t) : entries(t.entries) {}
     };
-
-    Four(const Settings& s, const ShaperTable& t)
-        : entries(t.entries), gainL(_mm_set1_ps(s.gainL)), gainR(_mm_set1_ps(s.gainR)), postGain(_mm_set1_ps(s.postGain)),
-          wet(_mm_set1_ps(s.wet)), dry(_mm_set1_ps(s.dry))
+    [[gnu::always_inline]] static void shapeBoth(const Shaper& shaper, Vec& l, Vec& r)
     {
-    }
-
-    inline Result compute(const float* in0, const float* in1) const
-    {
-        const __m128 inL = _mm_loadu_ps(in0), inR = _mm_loadu_ps(in1);
-        __m128 l = _mm_mul_ps(inL, gainL);
-        __m128 r = _mm_mul_ps(inR, gainR);
-        if constexpr (kShaper)
-        {
-            // The clip to +-1 (NaN to 0) changes neither sign, silence nor index.
-            const __m128 al = Lanes::abs(l), ar = Lanes::abs(r);
-            const __m128 outL = shape(entries, l, shaperArgument(al));
-            const __m128 outR = shape(entries, r, shaperArgument(ar));
-            const __m128 quiet = _mm_and_ps(quietLanes(al), quietLanes(ar));
-            l = _mm_andnot_ps(quiet, outL);
-            r = _mm_andnot_ps(quiet, outR);
-        }
-        else
-        {
-            l = Lanes::limit(Lanes::zeroNaN(l), 1.0f);
-            r = Lanes::limit(Lanes::zeroNaN(r), 1.0f);
-        }
-        l = _mm_mul_ps(l, postGain);
-        r = _mm_mul_ps(r, postGain);
-        if constexpr (kMix)
-        {
-            l = _mm_add_ps(_mm_mul_ps(l, wet), _mm_mul_ps(inL, dry));
-            r = _mm_add_ps(_mm_mul_ps(r, wet), _mm_mul_ps(inR, dry));
-        }
-        return {l, r};
-    }
-
-    static void store(const Result& v, float* out0, float* out1)
-    {
-        _mm_storeu_ps(out0, v.l);
-        _mm_storeu_ps(out1, v.r);
+        const __m128 al = Lanes::abs(l), ar = Lanes::abs(r);
+        const __m128 outL = shape(shaper.entries, l, shaperArgument(al));
+        const __m128 outR = shape(shaper.entries, r, shaperArgument(ar));
+        const __m128 quiet = _mm_and_ps(quietLanes(al), quietLanes(ar));
+        l = _mm_andnot_ps(quiet, outL);
+        r = _mm_andnot_ps(quiet, outR);
     }
 };
 
-void run(const Settings& s, const ShaperTable& table, DovanSVF* filters, LastLevels& last, const Block& blk)
-{
-    if (s.preOn || s.postOn)
-    {
-        runFilteredSse2(s, table, filters, last, blk);
-        return;
-    }
-    // Found before any output is written, since the buffers may be shared.
-    if (s.shaperOn)
-        findLastLevels(s, blk, last);
-    runBlockSse2(s, table, blk);
-}
-
-constexpr Kernel kSse2{"sse2", true, &run};
+constexpr Kernel kSse2{"sse2", true, &runKernel<runBlockSse2>};
 
 } // namespace
 
@@ -455,9 +415,7 @@ void runFilteredSse2(const Settings& s, const ShaperTable& table, DovanSVF* filt
         break;
     default:
         // No filter on: not a filtered route.
-        if (s.shaperOn)
-            findLastLevels(s, blk, last);
-        runBlockSse2(s, table, blk);
+        runKernel<runBlockSse2>(s, table, filters, last, blk);
         break;
     }
 }
@@ -466,7 +424,7 @@ void runBlockSse2(const Settings& s, const ShaperTable& table, const Block& blk)
 {
     if (blk.frames >= 4)
     {
-        runBlockOf<4, Four>(s, table, blk);
+        runFrames<Sse2>(s, table, blk);
         return;
     }
     // Fewer frames than a vector: frame by frame; the last indices are

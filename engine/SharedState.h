@@ -4,10 +4,11 @@
 // whole state.
 //
 // A single parameter or point is one word: a reader sees the old value or the
-// new one, and a count that moved tells it to look. A whole state (a chunk, the defaults, a curve) is written with the
-// sequence word odd; the audio thread copies the words between two reads of
-// the sequence and keeps its previous copy if a whole write was under way, so
-// it hears the old state or the new one and never a mixture.
+// new one, and a count that moved tells it to look. A whole state (a chunk,
+// the defaults, a curve) is written with the sequence word odd; the audio
+// thread copies the words between two reads of the sequence and keeps its
+// previous copy if a whole write was under way, so it hears the old state or
+// the new one and never a mixture.
 #pragma once
 
 #include "engine/Parameters.h"

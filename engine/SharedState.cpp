@@ -79,7 +79,21 @@ void SharedState::write(const EffectState& state, bool withCurve)
 
 void SharedState::writeCurve(const int32_t* points)
 {
-    const uint32_t s = beginWrite();
+    storeCurve(beginWrite(), points);
+}
+
+bool SharedState::tryWriteCurve(const int32_t* points)
+{
+    uint32_t s = sequence.load(std::memory_order_relaxed);
+    if ((s & 1u) || !sequence.compare_exchange_strong(s, s + 1u, std::memory_order_acquire, std::memory_order_relaxed))
+        return false;
+    std::atomic_thread_fence(std::memory_order_release);
+    storeCurve(s, points);
+    return true;
+}
+
+void SharedState::storeCurve(uint32_t s, const int32_t* points)
+{
     bool curveChanged = false;
     for (int i = 0; i < Parameters::kCurvePoints; ++i)
         if (curve[i].load(std::memory_order_relaxed) != points[i])

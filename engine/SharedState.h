@@ -42,6 +42,9 @@ public:
     // way, which hosts do not do from the audio thread.
     void write(const EffectState& state, bool withCurve);
     void writeCurve(const int32_t* points);
+    // [audio thread] writeCurve without waiting: false, with nothing written,
+    // when another whole write is under way.
+    bool tryWriteCurve(const int32_t* points);
     // [any thread] A consistent copy of the whole state.
     EffectState read() const;
 
@@ -87,6 +90,8 @@ private:
 
     // Begins a whole write: takes the sequence from even to odd.
     uint32_t beginWrite();
+    // The curve's words and their count, inside a whole write begun at `s`.
+    void storeCurve(uint32_t s, const int32_t* points);
     void endWrite(uint32_t sequenceAtBegin, bool paramsWritten, bool curveChanged);
 
     std::atomic<float> params[kNumParams];

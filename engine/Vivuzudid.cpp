@@ -72,6 +72,16 @@ void Vivuzudid::setCurve(const int32_t* points)
     shared.writeCurve(bounded);
 }
 
+bool Vivuzudid::trySetCurve(const int32_t* points)
+{
+    if (!points)
+        return true;
+    int32_t bounded[kCurvePoints];
+    for (int i = 0; i < kCurvePoints; ++i)
+        bounded[i] = Parameters::boundedPoint(points[i]);
+    return shared.tryWriteCurve(bounded);
+}
+
 void Vivuzudid::setLastCurveIndices(VstInt32 left, VstInt32 right)
 {
     auto level = [](VstInt32 index) { return ShaperIndex::firstArgumentOf(index) - 1.0f; };

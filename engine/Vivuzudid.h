@@ -78,6 +78,9 @@ public:
     // range the shaper's output covers). Lock-free, so the audio thread may
     // call it.
     void setCurve(const int32_t* points);
+    // [audio thread] setCurve without waiting: false, with the curve
+    // unchanged, while another thread writes a whole state; try again later.
+    bool trySetCurve(const int32_t* points);
     void getCurve(int32_t* points) const;
     // [any thread] Grows with every change of the curve: a reader that kept the
     // last count knows whether to read the points again.

@@ -87,4 +87,42 @@ TEST(SharedState, AReaderFollowingTheCountsEndsWithTheLastValues)
         EXPECT_EQ(curve[i], shared.point(i)) << i;
 }
 
+// The audio thread's curve write never waits for another thread's whole
+// write: it fails instead, and what it does write is whole.
+TEST(SharedState, ACurveTriedBesideWholeWritesFailsOrLandsWhole)
+{
+    const EffectState a = stateOf(0.25f, 3);
+    SharedState shared(a);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        while (!done.load())
+            shared.write(a, true);
+    });
+    int32_t mine[Parameters::kCurvePoints];
+    for (int32_t& c : mine)
+        c = 77;
+    int landed = 0, refused = 0, mixtures = 0;
+    for (int i = 0; i < 200000 && (landed < 100 || refused < 100); ++i)
+    {
+        if (!shared.tryWriteCurve(mine))
+        {
+            ++refused;
+            continue;
+        }
+        ++landed;
+        float params[kNumParams];
+        int32_t curve[Parameters::kCurvePoints];
+        if (shared.tryRead(params, curve))
+            for (int32_t c : curve)
+                mixtures += c != curve[0] ? 1 : 0;
+    }
+    done.store(true);
+    writer.join();
+    EXPECT_GT(landed, 0);
+    EXPECT_EQ(mixtures, 0);
+    // Once alone, it always lands.
+    EXPECT_TRUE(shared.tryWriteCurve(mine));
+    EXPECT_EQ(shared.point(5), 77);
+}
+
 } // namespace

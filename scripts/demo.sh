@@ -9,6 +9,6 @@ scripts/install-deps.sh
 BUILD=${BUILD:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target DitherCrunch vsthost DitherCrunchComponent auhost
-bash tools/demo.sh "$BUILD"
+bash scripts/demo-run.sh "$BUILD"
 echo "Install for your user: mkdir -p ~/.vst && cp $BUILD/vst/DitherCrunch.so ~/.vst/ (README, Installing: where each host looks)"
 echo "AudioUnit: cp -r $BUILD/au/DitherCrunch.component ~/Library/Audio/Plug-Ins/Components/ (hosts on the platform library find it there)"

@@ -1,4 +1,4 @@
-#include "tools/CommandLine.h"
+#include "tools/vsthost/CommandLine.h"
 
 #include <gtest/gtest.h>
 

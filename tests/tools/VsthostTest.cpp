@@ -1,5 +1,5 @@
 // The vsthost program as a user runs it: exit codes, messages and files.
-#include "tools/SoundFile.h"
+#include "tools/kit/SoundFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,10 @@
 #include "tools/auhost/AUEdit.h"
 
+#include "tools/auhost/AUCommandLine.h"
 #include "tools/auhost/AUSession.h"
 #include "tools/auhost/AUState.h"
 #include "tools/auhost/AUViewHost.h"
+#include "tools/kit/EditorGestures.h"
 #include "tools/kit/EditorWindow.h"
 
 #include <AudioToolbox/AudioToolbox.h>
@@ -57,6 +59,7 @@ struct Sine
 struct Printer
 {
     std::map<AudioUnitParameterID, AUParameter> parameters;
+    UInt32 subtype = 0; // the wrapped effect's ID, by the registration's convention
     bool quiet = false;
     AudioUnitEventType lastType = kAudioUnitEvent_PropertyChange;
     AudioUnitParameterID lastID = 0;
@@ -76,7 +79,7 @@ struct Printer
         if (repeated)
             return;
         const auto found = printer->parameters.find(id);
-        const std::string name = found != printer->parameters.end() ? found->second.name : "parameter " + std::to_string(id);
+        const std::string name = found != printer->parameters.end() ? found->second.name : gestureName(printer->subtype, id);
         switch (event->mEventType)
         {
         case kAudioUnitEvent_ParameterValueChange:
@@ -119,7 +122,7 @@ struct StereoOutput
 
 } // namespace
 
-int runAUEdit(const AUEditRequest& request)
+int runAUEdit(const AUCommandLine& request)
 {
     const char* displayName = std::getenv("DISPLAY");
     if (!displayName || !*displayName)
@@ -128,15 +131,9 @@ int runAUEdit(const AUEditRequest& request)
     AUSession session(request.bundle);
     AudioUnit unit = session.unit();
     // The state first: a file that does not load ends here, before any window.
-    if (!request.state.empty())
-        restoreStateFile(session, request.state);
-    if (request.preset >= 0)
-        selectFactoryPreset(session, request.preset);
+    prepareUnit(session, request);
     session.setFormat(kSampleRate, 2);
     session.setMaximumFrames(kBlock);
-    for (const auto& [parameter, value] : request.settings)
-        check(AudioUnitSetParameter(unit, session.findParameter(parameter), kAudioUnitScope_Global, 0, value, 0),
-              "setting " + parameter);
     Sine sine;
     AURenderCallbackStruct input{&Sine::provide, &sine};
     check(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &input, sizeof input),
@@ -146,18 +143,21 @@ int runAUEdit(const AUEditRequest& request)
     // Listen to every listed parameter, as a host recording automation does.
     Printer printer;
     printer.quiet = request.quiet;
+    printer.subtype = session.description().componentSubType;
     AUEventListenerRef listener = nullptr;
     check(AUEventListenerCreate(&Printer::heard, &printer, nullptr, nullptr, 0.0f, 0.0f, &listener), "creating a listener");
+    auto listen = [&](AudioUnitEventType type, AudioUnitParameterID id) {
+        AudioUnitEvent event{};
+        event.mEventType = type;
+        event.mArgument.mParameter = {unit, id, kAudioUnitScope_Global, 0};
+        AUEventListenerAddEventType(listener, nullptr, &event);
+    };
+    // Gestures of every kind, the curve's too; values of the listed parameters.
+    listen(kAudioUnitEvent_BeginParameterChangeGesture, kAUParameterListener_AnyParameter);
+    listen(kAudioUnitEvent_EndParameterChangeGesture, kAUParameterListener_AnyParameter);
     for (AUParameter& p : session.parameters())
     {
-        for (AudioUnitEventType type : {kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_BeginParameterChangeGesture,
-                                        kAudioUnitEvent_EndParameterChangeGesture})
-        {
-            AudioUnitEvent event{};
-            event.mEventType = type;
-            event.mArgument.mParameter = {unit, p.id, kAudioUnitScope_Global, 0};
-            AUEventListenerAddEventType(listener, nullptr, &event);
-        }
+        listen(kAudioUnitEvent_ParameterValueChange, p.id);
         printer.parameters.emplace(p.id, std::move(p));
     }
 

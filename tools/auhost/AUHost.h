@@ -3,6 +3,8 @@
 // (the tools' own AudioBuffer shares a name with the published record).
 #pragma once
 
+#include "tools/auhost/AUCommandLine.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -26,18 +28,15 @@ struct AUMidiEvent
     uint8_t status, data1, data2;
 };
 
-// One component opened for a render: stream formats at `sampleRate` with
-// `inputChannels` (1 or 2) in and stereo out, slices of `blockSize` frames,
-// the settings applied (parameter ID or name, AudioUnit value) and the unit
-// initialised. Throws AUError.
+// One component opened for a render: the state `line` starts from (its
+// --state, --preset, --factory and --set), stream formats at `sampleRate`
+// with `inputChannels` (1 or 2) in and stereo out, slices of
+// `line.render.blockSize` frames, and the unit initialised. Throws AUError,
+// or UsageError for a setting the unit does not take.
 class AUStreamRenderer
 {
 public:
-    // `state`, when not empty, is an .aupreset restored as the unit's state
-    // first; `preset`, when 0 or more, a factory preset selected after it.
-    AUStreamRenderer(const std::string& bundle, int32_t sampleRate, uint32_t inputChannels, uint32_t blockSize,
-                     const std::vector<std::pair<std::string, float>>& settings, const std::string& state = {},
-                     int32_t preset = -1);
+    AUStreamRenderer(const AUCommandLine& line, int32_t sampleRate, uint32_t inputChannels);
     ~AUStreamRenderer();
     AUStreamRenderer(const AUStreamRenderer&) = delete;
     AUStreamRenderer& operator=(const AUStreamRenderer&) = delete;

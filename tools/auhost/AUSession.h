@@ -20,6 +20,8 @@ std::string describeStatus(OSStatus status);
 void check(OSStatus status, const std::string& what);
 // 'aumf' -> "aumf"; unprintable bytes as \xNN.
 std::string fourCharText(UInt32 code);
+// The text of a CFString as UTF-8 (empty for null).
+std::string utf8Of(CFStringRef text);
 
 // One AudioUnit parameter as the host sees it.
 struct AUParameter
@@ -48,8 +50,9 @@ public:
 
     // The parameters of the global scope, in list order.
     std::vector<AUParameter> parameters() const;
-    // A parameter by ID or name (exact, then ignoring case and spaces).
-    AudioUnitParameterID findParameter(const std::string& parameter) const;
+    // A parameter of `list` by ID or name (exact, then ignoring case and
+    // spaces). Throws UsageError when there is none.
+    static const AUParameter& findParameter(const std::vector<AUParameter>& list, const std::string& parameter);
 
     // 32-bit float, non-interleaved, at `rate`, `inputChannels` wide on input 0
     // and stereo on output 0.

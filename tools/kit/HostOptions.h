@@ -1,18 +1,23 @@
 // Option values every effect host takes: parameter settings and timed MIDI
-// control changes, parsed from their command-line form, the checks of a
-// render's options and the render's source.
+// control changes parsed from their command-line form, the options of a
+// render command with their checks, and the render's source.
 #pragma once
 
 #include "tools/kit/AudioStream.h"
+#include "tools/kit/AudioFormat.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
-struct OptionDescription;
-struct ParsedArguments;
-enum class SampleFormat; // tools/SoundFile.h
+namespace CLI
+{
+class App;
+class Option;
+} // namespace CLI
+class ToolCommandLine;
 
 // One "--set" argument: a parameter by index or name, and its value (0..1
 // for a VST effect, the unit's own units for an AudioUnit).
@@ -40,26 +45,34 @@ ParameterSetting parseUnitSetting(const std::string& text, const std::string& ex
 // "SECONDS:CONTROLLER:VALUE[:CHANNEL]". Throws UsageError.
 ControlChange parseControlChange(const std::string& text);
 
-// "--format" when given: pcm16, pcm24 or float. Throws UsageError for any
-// other name.
-std::optional<SampleFormat> formatOption(const ParsedArguments& arguments);
-// --seconds more than 0 and at most a day, --tail from 0 to 3600 seconds.
-// Throws UsageError.
-void checkDurations(double seconds, double tailSeconds);
-// A render's source and output: one of -i INPUT and --generate KIND, no
-// signal options with an input file, and an output whose container holds
-// `format`. Throws UsageError.
-void checkRenderTarget(const ParsedArguments& arguments, const std::string& input, const std::string& generate,
-                       const std::string& output, std::optional<SampleFormat> format);
+// What a render command takes, in both hosts.
+struct RenderOptions
+{
+    std::string input;    // an audio file, or empty
+    std::string generate; // "sine", "noise" or "sweep" instead of an input file
+    double seconds = 5.0;
+    int32_t channels = 2;
+    int32_t sampleRate = 48000;
+    std::string output;
+    std::string formatName;
+    std::optional<SampleFormat> format; // empty: the default for the input
+    int32_t blockSize = 512;
+    double tailSeconds = 0.0;
+    std::vector<std::string> controlChangeTexts;
+    std::vector<ControlChange> controlChanges;
+};
+
+// -i, --generate, --seconds, --channels (1 to `maxChannels`), --rate, -o,
+// --format, --block, --cc and --tail, with their help and value checks.
+void addRenderOptions(CLI::App& render, RenderOptions& options, int32_t maxChannels);
+// --rate HZ: a whole number of Hz from 1000 to 768000.
+CLI::Option* addRateOption(CLI::App& command, int32_t& rate, const std::string& help);
+// After parsing: one of -i INPUT and --generate KIND, no signal options with
+// an input file, an output whose container holds the format, and the
+// control changes. Throws UsageError.
+void finishRenderOptions(const ToolCommandLine& line, const std::string& command, RenderOptions& options);
+
 // The input file when `input` is given (its sample format goes to
 // `inputFormat`), else the test signal `generate` of `seconds`, `channels`
 // and `sampleRate`. Throws FileError for a file that does not open.
-std::unique_ptr<AudioSource> openRenderSource(const std::string& input, const std::string& generate, double seconds,
-                                              int32_t channels, int32_t sampleRate,
-                                              std::optional<SampleFormat>& inputFormat);
-
-// Rows of the render commands' help that both hosts share.
-OptionDescription generateOption();
-OptionDescription secondsOption();
-OptionDescription renderOutputOption();
-OptionDescription controlChangeOption();
+std::unique_ptr<AudioSource> openRenderSource(const RenderOptions& options, std::optional<SampleFormat>& inputFormat);

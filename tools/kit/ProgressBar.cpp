@@ -9,7 +9,9 @@ ProgressBar::ProgressBar(std::FILE* out, bool enabled) : stream(out), active(ena
 
 ProgressBar::~ProgressBar()
 {
-    finish();
+    // Unfinished work (an error, an interruption) ends the line where it is.
+    if (active)
+        std::fputc('\n', stream);
 }
 
 void ProgressBar::update(double fraction)

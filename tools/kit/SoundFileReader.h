@@ -2,7 +2,7 @@
 #pragma once
 
 #include "tools/kit/AudioStream.h"
-#include "tools/kit/SoundFile.h"
+#include "tools/kit/AudioFormat.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,5 +1,8 @@
 #include "tools/kit/ToolMain.h"
 
+#include "tools/kit/Interruption.h"
+#include "tools/kit/ToolCommandLine.h"
+
 #include <cstdio>
 #include <new>
 
@@ -7,10 +10,10 @@ namespace
 {
 std::string toolName = "tool";
 
-int reportUsageError(const ArgumentParser& parser, const UsageError& e)
+int reportUsageError(const ToolCommandLine& line, const UsageError& e)
 {
     std::fprintf(stderr, "%s: %s\n\n%s", toolName.c_str(), e.what(),
-                 e.command.empty() ? parser.usage().c_str() : parser.usageLine(e.command).c_str());
+                 e.command.empty() ? line.usage().c_str() : line.usageLine(e.command).c_str());
     if (!e.command.empty())
         std::fprintf(stderr, "(%s %s --help lists every option)\n", toolName.c_str(), e.command.c_str());
     return ExitStatus::badUsage;
@@ -22,33 +25,41 @@ void printWarning(const std::string& text)
     std::fprintf(stderr, "%s: warning: %s\n", toolName.c_str(), text.c_str());
 }
 
-int runTool(const ArgumentParser& parser, int argc, char** argv, const std::function<int(const ParsedArguments&)>& body)
+int runTool(ToolCommandLine& line, int argc, char** argv, const std::function<int(const std::string& command)>& body)
 {
-    toolName = parser.description().name;
-    ParsedArguments arguments;
+    toolName = line.name();
+    std::string command;
     try
     {
-        arguments = parser.parse(std::vector<std::string>(argv + 1, argv + argc));
-        if (arguments.version)
+        const ToolCommandLine::Outcome outcome = line.parse(std::vector<std::string>(argv + 1, argv + argc));
+        command = outcome.command;
+        if (outcome.version)
         {
-            std::printf("%s %s\n", toolName.c_str(), parser.description().version.c_str());
+            std::printf("%s %s\n", toolName.c_str(), line.version().c_str());
             return ExitStatus::success;
         }
-        if (arguments.help)
+        if (outcome.help)
         {
-            std::fputs(parser.help(arguments.command).c_str(), stdout);
+            std::fputs(line.help(outcome.command).c_str(), stdout);
             return ExitStatus::success;
         }
-        if (arguments.command.empty())
+        if (outcome.command.empty())
         {
-            std::fputs(parser.usage().c_str(), stderr);
+            std::fputs(line.usage().c_str(), stderr);
             return ExitStatus::badUsage;
         }
-        return body(arguments);
+        return body(outcome.command);
     }
     catch (const UsageError& e)
     {
-        return reportUsageError(parser, e.command.empty() ? UsageError(e.what(), arguments.command) : e);
+        return reportUsageError(line, e.command.empty() ? UsageError(e.what(), command) : e);
+    }
+    catch (const Interrupted& e)
+    {
+        std::fprintf(stderr, "%s: interrupted: %s\n", toolName.c_str(), e.what());
+        std::fflush(stderr);
+        endAsSignalled(e.signal);
+        return 128 + e.signal;
     }
     catch (const std::bad_alloc&)
     {

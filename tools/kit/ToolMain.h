@@ -4,11 +4,13 @@
 // then the usage of the command).
 #pragma once
 
-#include "tools/kit/ArgumentParser.h"
+#include "tools/kit/UsageError.h"
 
 #include <functional>
 #include <stdexcept>
 #include <string>
+
+class ToolCommandLine;
 
 namespace ExitStatus
 {
@@ -23,11 +25,12 @@ struct FileError : std::runtime_error
     using std::runtime_error::runtime_error;
 };
 
-// Parses argv with `parser` and answers --version, --help, "help COMMAND"
+// Parses argv with `line` and answers --version, --help, "help COMMAND"
 // and a bare call (usage on stderr, status 2) itself. Otherwise runs `body`
-// and turns what it throws into a message on stderr and the exit status:
-// UsageError 2, anything else 1.
-int runTool(const ArgumentParser& parser, int argc, char** argv, const std::function<int(const ParsedArguments&)>& body);
+// with the command's name and turns what it throws into a message on
+// stderr and the exit status: UsageError 2, Interrupted the signal's own
+// ending (see Interruption.h), anything else 1.
+int runTool(ToolCommandLine& line, int argc, char** argv, const std::function<int(const std::string& command)>& body);
 
 // "TOOL: warning: TEXT" on stderr, with the name runTool was given.
 void printWarning(const std::string& text);

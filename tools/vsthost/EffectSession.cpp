@@ -5,6 +5,7 @@
 #include "tools/kit/FileChecks.h"
 #include "tools/vsthost/PresetDiagnosis.h"
 #include "tools/kit/ReplacingFile.h"
+#include "tools/kit/ToolMain.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,7 +36,9 @@ EffectSession::EffectSession(const std::string& path, double sampleRate, int32_t
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         throw EffectError("effect not found: " + path);
-    SharedLibraryBundle* bundle = SharedLibraryBundle::create(path);
+    // A path, never a name for the loader's library search: "DitherCrunch.so"
+    // is the file in the current folder.
+    SharedLibraryBundle* bundle = SharedLibraryBundle::create(std::filesystem::absolute(path, ec));
     if (!bundle)
         throw EffectError("not a VST effect (no shared library or bundle): " + path);
     effect = std::make_unique<VSTPlugIn>(toolHost, bundle, static_cast<float>(sampleRate), blockSize);
@@ -116,6 +119,15 @@ bool EffectSession::loadPreset(const std::string& path)
         const std::string cause = diagnosePreset(data.data(), data.size(), effect->getEffect()->uniqueID);
         throw EffectError("cannot load preset " + path + ": " + e.what() + (cause.empty() ? "" : " (" + cause + ")"));
     }
+}
+
+void EffectSession::nameProgram(const std::string& name)
+{
+    effect->setCurrentProgramName(name.c_str());
+    char kept[256] = {};
+    effect->getCurrentProgramName(kept);
+    if (name != kept)
+        printWarning("the effect keeps the program name as \"" + std::string(kept) + "\", not \"" + name + "\"");
 }
 
 void EffectSession::savePreset(const std::string& path, bool bank)

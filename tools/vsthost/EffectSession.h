@@ -4,7 +4,7 @@
 #pragma once
 
 #include "auadapter/VSTPlugIn.h"
-#include "tools/vsthost/CommandLine.h"
+#include "tools/kit/HostOptions.h"
 #include "tools/vsthost/ToolHost.h"
 
 #include <memory>
@@ -34,6 +34,8 @@ public:
     // Loads an FXP or FXB file. Returns false when the effect took it with
     // adjustments; throws EffectError when it cannot be loaded.
     bool loadPreset(const std::string& path);
+    // Renames the current program; warns when the effect keeps another name.
+    void nameProgram(const std::string& name);
     // Writes the current program (FXP) or the bank (FXB) to `path`.
     void savePreset(const std::string& path, bool bank);
     // "KwQz" style identity of the unique ID, printable characters only.

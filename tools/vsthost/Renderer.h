@@ -5,7 +5,7 @@
 
 #include "auadapter/VSTPlugIn.h"
 #include "tools/kit/AudioStream.h"
-#include "tools/vsthost/CommandLine.h"
+#include "tools/kit/HostOptions.h"
 #include "tools/kit/LevelMeter.h"
 #include "tools/vsthost/ToolHost.h"
 

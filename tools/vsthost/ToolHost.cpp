@@ -73,7 +73,11 @@ bool ToolHost::isIOPinConnected(VSTPlugIn&, bool, int32_t)
 }
 
 void ToolHost::idle(VSTPlugIn&) {}
-void ToolHost::updateDisplay(VSTPlugIn&) {}
+void ToolHost::updateDisplay(VSTPlugIn&)
+{
+    if (observer)
+        observer->displayChanged();
+}
 void ToolHost::resizeWindow(VSTPlugIn&, int32_t width, int32_t height)
 {
     if (observer)

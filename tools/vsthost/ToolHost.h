@@ -12,6 +12,7 @@ public:
     virtual void parameterAutomated(int32_t index, float value) = 0; // [any thread]
     virtual void gestureBegun(int32_t index) = 0; // [UI thread]
     virtual void gestureEnded(int32_t index) = 0; // [UI thread]
+    virtual void displayChanged() = 0; // [UI thread]
     virtual void windowResized(int32_t width, int32_t height) = 0; // [UI thread]
 };
 

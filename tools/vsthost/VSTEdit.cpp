@@ -1,6 +1,7 @@
 #include "tools/vsthost/VSTEdit.h"
 
 #include "auadapter/TwinfoldException.h"
+#include "tools/kit/EditorGestures.h"
 #include "tools/kit/EditorWindow.h"
 #include "tools/vsthost/EffectSession.h"
 #include "tools/kit/ToolMain.h"
@@ -46,13 +47,20 @@ public:
     }
     void gestureBegun(int32_t index) override { say(index, "begin"); }
     void gestureEnded(int32_t index) override { say(index, "end"); }
+    void displayChanged() override
+    {
+        if (quiet)
+            return;
+        std::printf("state changed (updateDisplay)\n");
+        std::fflush(stdout);
+    }
     void windowResized(int32_t width, int32_t height) override { window.resize(width, height); }
 
 private:
     std::string name(int32_t index)
     {
         if (index < 0 || index >= plugIn.getParameterCount())
-            return "parameter " + std::to_string(index);
+            return gestureName(static_cast<uint32_t>(plugIn.getEffect()->uniqueID), index);
         char text[256] = {};
         plugIn.getParameterName(index, text);
         return trimmed(text);

@@ -4,7 +4,7 @@
 #include "tools/vsthost/CommandLine.h"
 #include "tools/vsthost/EffectSession.h"
 #include "tools/kit/FileChecks.h"
-#include "tools/kit/HostOptions.h"
+#include "tools/kit/Interruption.h"
 #include "tools/kit/ProgressBar.h"
 #include "tools/vsthost/Renderer.h"
 #include "tools/kit/SoundFileWriter.h"
@@ -59,7 +59,7 @@ void prepare(EffectSession& session, const CommandLine& line)
 
 int info(const CommandLine& line)
 {
-    EffectSession session(line.effect, line.sampleRate.value_or(48000), line.blockSize);
+    EffectSession session(line.effect, line.sampleRate.value_or(48000), 512);
     prepare(session, line);
     VSTPlugIn& plugIn = session.plugIn();
     const AEffect& record = *plugIn.getEffect();
@@ -106,10 +106,11 @@ int info(const CommandLine& line)
 // Refuses to write over a file the render reads.
 void checkOutputIsNew(const CommandLine& line)
 {
-    const std::pair<const char*, const std::string*> read[] = {{"input", &line.input}, {"preset", &line.preset}, {"effect", &line.effect}};
+    const std::string& output = line.render.output;
+    const std::pair<const char*, const std::string*> read[] = {{"input", &line.render.input}, {"preset", &line.preset}, {"effect", &line.effect}};
     for (const auto& [what, path] : read)
-        if (!path->empty() && isSameFile(line.output, *path))
-            throw UsageError("the output " + line.output + " is the " + what + " " + *path + " (choose another output file)");
+        if (!path->empty() && isSameFile(output, *path))
+            throw UsageError("the output " + output + " is the " + what + " " + *path + " (choose another output file)");
 }
 
 // "input channel 3 is" or "input channels 3 to 6 are".
@@ -133,26 +134,26 @@ void warnAboutChannels(int32_t sourceChannels, int32_t effectInputs)
 
 int render(const CommandLine& line)
 {
+    const RenderOptions& options = line.render;
     checkOutputIsNew(line);
     std::optional<SampleFormat> inputFormat;
-    const std::unique_ptr<AudioSource> source =
-        openRenderSource(line.input, line.generate, line.seconds, line.channels, line.sampleRate.value_or(48000), inputFormat);
+    const std::unique_ptr<AudioSource> source = openRenderSource(options, inputFormat);
     const int32_t rate = source->sampleRate();
-    const Container container = *containerFor(line.output);
-    const SampleFormat format = line.format.value_or(defaultSampleFormat(container, inputFormat));
+    const Container container = *containerFor(options.output);
+    const SampleFormat format = options.format.value_or(defaultSampleFormat(container, inputFormat));
 
-    EffectSession session(line.effect, rate, line.blockSize);
+    EffectSession session(line.effect, rate, options.blockSize);
     VSTPlugIn& plugIn = session.plugIn();
     if (plugIn.getOutputCount() <= 0)
         throw EffectError("the effect has no audio outputs");
     prepare(session, line);
     warnAboutChannels(source->channels(), plugIn.getInputCount());
-    if (!line.controlChanges.empty() && !plugIn.wantsMidi() && !line.quiet)
+    if (!options.controlChanges.empty() && !plugIn.wantsMidi() && !line.quiet)
         std::fprintf(stderr, "vsthost: note: the effect did not ask for MIDI; control changes are sent anyway\n");
 
-    const uint64_t tailFrames = Renderer::frameAt(line.tailSeconds, rate);
+    const uint64_t tailFrames = Renderer::frameAt(options.tailSeconds, rate);
     const uint64_t total = source->frames() + tailFrames;
-    for (const ControlChange& change : line.controlChanges)
+    for (const ControlChange& change : options.controlChanges)
         if (Renderer::frameAt(change.seconds, rate) >= total)
         {
             char text[160];
@@ -161,11 +162,16 @@ int render(const CommandLine& line)
             printWarning(text);
         }
 
-    SoundFileWriter writer(line.output, container, format, plugIn.getOutputCount(), rate);
+    const InterruptionGuard guard;
+    const std::string untouched = outcomeWithoutOutput(options.output);
+    SoundFileWriter writer(options.output, container, format, plugIn.getOutputCount(), rate, total);
     plugIn.resume();
-    Renderer renderer(plugIn, session.host(), line.blockSize);
+    Renderer renderer(plugIn, session.host(), options.blockSize);
     ProgressBar bar(stderr, !line.quiet);
-    const Renderer::Result result = renderer.render(*source, writer, line.controlChanges, tailFrames, [&](double done) { bar.update(done); });
+    const Renderer::Result result = renderer.render(*source, writer, options.controlChanges, tailFrames, [&](double done) {
+        bar.update(done);
+        throwIfInterrupted(untouched);
+    });
     bar.finish();
     plugIn.suspend();
     writer.finish();
@@ -188,18 +194,21 @@ int render(const CommandLine& line)
     {
         printLevels("input", source->channels(), result.inputFrames, rate, result.input);
         printLevels("output", plugIn.getOutputCount(), result.outputFrames, rate, result.output);
-        std::printf("wrote  %s (%s, %s)\n", line.output.c_str(), containerName(container), sampleFormatName(format));
+        std::printf("wrote  %s (%s%s, %s)\n", options.output.c_str(), containerName(container), writer.isRF64() ? " as RF64" : "",
+                    sampleFormatName(format));
     }
     return ExitStatus::success;
 }
 
 int save(const CommandLine& line)
 {
-    EffectSession session(line.effect, line.sampleRate.value_or(48000), line.blockSize);
+    EffectSession session(line.effect, 48000, 512);
     prepare(session, line);
-    session.savePreset(line.output, line.bank);
+    if (!line.programName.empty())
+        session.nameProgram(line.programName);
+    session.savePreset(line.render.output, line.bank);
     if (!line.quiet)
-        std::printf("wrote %s %s\n", line.bank ? "bank" : "program", line.output.c_str());
+        std::printf("wrote %s %s\n", line.bank ? "bank" : "program", line.render.output.c_str());
     return ExitStatus::success;
 }
 
@@ -207,8 +216,10 @@ int save(const CommandLine& line)
 
 int main(int argc, char** argv)
 {
-    return runTool(CommandLine::parser(), argc, argv, [](const ParsedArguments& arguments) {
-        const CommandLine line = CommandLine::from(arguments);
+    CommandLine line;
+    const std::unique_ptr<ToolCommandLine> parser = CommandLine::describe(line);
+    return runTool(*parser, argc, argv, [&](const std::string& command) {
+        line.finish(*parser, command);
         switch (line.command)
         {
         case CommandLine::Command::info:

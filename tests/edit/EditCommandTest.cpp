@@ -215,6 +215,9 @@ TEST_F(EditCommand, VsthostEditPrintsChangesAndSavesTheStateWhenTheWindowIsClose
     EXPECT_NE(text.find("PreGain = "), std::string::npos) << text;
     EXPECT_NE(text.find("PreGain: end"), std::string::npos) << text;
     EXPECT_NE(text.find("Pre FlTy = "), std::string::npos) << text;
+    // The drawn curve is named as the curve, and the host hears that the state changed.
+    EXPECT_NE(text.find("curve: begin\ncurve: end\nstate changed (updateDisplay)\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("parameter 10"), std::string::npos) << text;
     EXPECT_NE(text.find("wrote program " + saved.string()), std::string::npos) << text;
     const std::string state = readFile(saved);
     ASSERT_GE(state.size(), 60u);
@@ -247,6 +250,7 @@ TEST_F(EditCommand, AuhostEditEmbedsTheViewPrintsWhatTheHostHearsAndSavesTheStat
     EXPECT_NE(text.find("PreGain = "), std::string::npos) << text;
     EXPECT_NE(text.find("PreGain: end"), std::string::npos) << text;
     EXPECT_NE(text.find("PostFlTy: begin"), std::string::npos) << text;
+    EXPECT_NE(text.find("curve: begin\ncurve: end\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("parameter 10"), std::string::npos) << "the curve is no parameter the host hears about";
     EXPECT_NE(text.find("wrote " + saved.string()), std::string::npos) << text;
     EXPECT_NE(readFile(saved).find("<key>vstdata</key>"), std::string::npos);

@@ -240,6 +240,29 @@ TEST_F(VsthostTest, InfoShowsWhatThePresetAndSettingsGiveWithTrimmedTexts)
 #endif
 }
 
+TEST_F(VsthostTest, AnEffectNamedByItsFileNameIsThatFileInTheCurrentFolder)
+{
+    fs::copy_file(DC_PLUGIN_PATH, at("DitherCrunch.so"));
+    const Outcome info = run("info DitherCrunch.so");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("name:       DitherCrunch\n"), std::string::npos) << info.out;
+    EXPECT_EQ(run("save DitherCrunch.so --set PreGain=0.8 -o crunch.fxp").status, 0);
+    const Outcome rendered = run("render DitherCrunch.so --generate sine --seconds 0.1 -p crunch.fxp -q -o out.wav");
+    EXPECT_EQ(rendered.status, 0) << rendered.err;
+    EXPECT_EQ(files(), (std::vector<std::string>{"DitherCrunch.so", "crunch.fxp", "empty", "out.wav"}));
+    expectAll({{"info Missing.so", 1, "effect not found: Missing.so"}});
+}
+
+TEST_F(VsthostTest, SaveNamesTheProgramItWrites)
+{
+    ASSERT_EQ(run(std::string("save ") + DC_PLUGIN_PATH + " --name \"Warm Crunch\" -o " + at("named.fxp")).status, 0);
+    const Outcome info = run(std::string("info ") + DC_PLUGIN_PATH + " --preset " + at("named.fxp"));
+    EXPECT_NE(info.out.find("    0  Warm Crunch  (current)\n"), std::string::npos) << info.out;
+    expectAll({{std::string("save ") + DC_PLUGIN_PATH + " --name 1234567890123456789012345 -o " + at("long.fxp"), 2,
+                "program names hold at most 24 characters"}});
+    EXPECT_FALSE(fs::exists(at("long.fxp")));
+}
+
 class VsthostEffectTest : public VsthostTest, public ::testing::WithParamInterface<std::string>
 {
 };

@@ -163,10 +163,11 @@ void applySettings(AUSession& session, const std::vector<ParameterSetting>& sett
         const AUParameter& p = session.findParameter(parameters, setting.parameter);
         if (setting.value < p.info.minValue || setting.value > p.info.maxValue)
         {
+            std::string unit = p.unitName;
+            unit.erase(unit.find_last_not_of(' ') + 1);
             char text[256];
             std::snprintf(text, sizeof(text), "bad --set \"%s=%g\": %s runs from %g to %g%s%s", setting.parameter.c_str(),
-                          setting.value, p.name.c_str(), p.info.minValue, p.info.maxValue, p.unitName.empty() ? "" : " ",
-                          p.unitName.c_str());
+                          setting.value, p.name.c_str(), p.info.minValue, p.info.maxValue, unit.empty() ? "" : " ", unit.c_str());
             throw UsageError(text);
         }
         check(AudioUnitSetParameter(session.unit(), p.id, kAudioUnitScope_Global, 0, setting.value, 0), "setting " + p.name);

@@ -18,6 +18,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -272,6 +273,22 @@ TEST_F(EditCommand, VsthostEditSurvivesItsWindowBeingDestroyed)
     XDestroyWindow(display, window);
     XSync(display, False);
     EXPECT_EQ(finish(), 0) << err();
+}
+
+TEST_F(EditCommand, CtrlCClosesTheWindowAsClosingDoesAndTheStateIsSaved)
+{
+    const fs::path program = folder / "edited.fxp", state = folder / "edited.aupreset";
+    for (const auto& [arguments, title, saved] :
+         {std::tuple{std::vector<std::string>{DC_VSTHOST, "edit", DC_VST_PLUGIN, "--save", program.string()}, "vsthost:", program},
+          std::tuple{std::vector<std::string>{DC_AUHOST, "edit", DC_AU_BUNDLE, "--save", state.string()}, "auhost:", state}})
+    {
+        start(arguments);
+        ASSERT_NE(waitForWindow(title), 0u) << err();
+        kill(pid, SIGINT);
+        EXPECT_EQ(finish(), 0) << err();
+        EXPECT_NE(out().find("wrote "), std::string::npos) << out();
+        EXPECT_TRUE(fs::exists(saved)) << saved;
+    }
 }
 
 TEST_F(EditCommand, WithoutADisplayBothToolsFailClearly)

@@ -6,12 +6,12 @@
 #include "tools/auhost/AUViewHost.h"
 #include "tools/kit/EditorGestures.h"
 #include "tools/kit/EditorWindow.h"
+#include "tools/kit/Interruption.h"
 
 #include <AudioToolbox/AudioToolbox.h>
 #include <Carbon/Carbon.h>
 
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -22,12 +22,6 @@ namespace
 constexpr Float64 kSampleRate = 48000.0;
 constexpr UInt32 kBlock = 512;
 constexpr double kTick = 0.01; // seconds between pumps of the event loop
-
-volatile std::sig_atomic_t stopRequested = 0;
-void requestStop(int)
-{
-    stopRequested = 1;
-}
 
 // The unit's input: a 220 Hz sine at half scale, so the editor shows the
 // curve in use.
@@ -181,9 +175,8 @@ int runAUEdit(const AUCommandLine& request)
         std::fflush(stdout);
     }
 
-    stopRequested = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    // Ctrl-C and SIGTERM close the window as the window manager would.
+    const InterruptionGuard guard;
     const auto framesPerTick = static_cast<UInt32>(kSampleRate * kTick);
     StereoOutput output;
     AudioTimeStamp time{};
@@ -191,7 +184,7 @@ int runAUEdit(const AUCommandLine& request)
     bool stop = false;
     OSStatus renderStatus = noErr;
     window.run(kTick, [&] {
-        if (stopRequested)
+        if (interruptionRequested())
             stop = true;
         // The component's idle timer (editor idle) runs inside the pump.
         RunCurrentEventLoop(0);
@@ -210,8 +203,6 @@ int runAUEdit(const AUCommandLine& request)
             window.resize(static_cast<int>(w), static_cast<int>(h));
         }
     }, &stop);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
 
     // The last release closes the editor (and any gesture still open).
     CFRelease(view);

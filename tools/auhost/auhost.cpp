@@ -11,12 +11,12 @@
 #include "tools/kit/Interruption.h"
 #include "tools/kit/LevelMeter.h"
 #include "tools/kit/ProgressBar.h"
+#include "tools/kit/RenderReport.h"
 #include "tools/kit/SoundFileWriter.h"
 #include "tools/kit/ToolCommandLine.h"
 #include "tools/kit/ToolMain.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -25,17 +25,6 @@
 
 namespace
 {
-
-void printLevels(const char* what, int32_t channels, uint64_t frames, int32_t rate, const LevelMeter& levels)
-{
-    std::printf("%-6s %d ch, %" PRIu64 " frames at %d Hz: peak %.2f dBFS, RMS %.2f dBFS\n", what, channels, frames, rate,
-                toDecibels(levels.peak()), toDecibels(levels.rms()));
-}
-
-uint64_t frameAt(double seconds, int32_t rate)
-{
-    return static_cast<uint64_t>(std::llround(seconds * rate));
-}
 
 int render(const AUCommandLine& line)
 {
@@ -61,14 +50,7 @@ int render(const AUCommandLine& line)
 
     std::vector<ControlChange> changes = options.controlChanges;
     std::stable_sort(changes.begin(), changes.end(), [](const ControlChange& a, const ControlChange& b) { return a.seconds < b.seconds; });
-    for (const ControlChange& change : changes)
-        if (frameAt(change.seconds, rate) >= total)
-        {
-            char text[160];
-            std::snprintf(text, sizeof(text), "--cc at %g s comes after the end of the render (%.3f s with the tail) and is not sent",
-                          change.seconds, static_cast<double>(total) / rate);
-            printWarning(text);
-        }
+    warnAboutLateControlChanges(changes, total, rate);
 
     const InterruptionGuard guard;
     const std::string untouched = outcomeWithoutOutput(options.output);
@@ -125,8 +107,7 @@ int render(const AUCommandLine& line)
     {
         printLevels("input", channels, inputFrames, rate, inputLevels);
         printLevels("output", AUStreamRenderer::outputChannels, done, rate, outputLevels);
-        std::printf("wrote  %s (%s%s, %s)\n", options.output.c_str(), containerName(container), writer.isRF64() ? " as RF64" : "",
-                    sampleFormatName(format));
+        printWritten(options.output, container, writer.isRF64(), format);
     }
     return ExitStatus::success;
 }

@@ -83,6 +83,11 @@ ControlChange parseControlChange(const std::string& text)
     return change;
 }
 
+uint64_t frameAt(double seconds, int32_t sampleRate)
+{
+    return static_cast<uint64_t>(std::llround(seconds * sampleRate));
+}
+
 CLI::Option* addRateOption(CLI::App& command, int32_t& rate, const std::string& help)
 {
     return command.add_option("--rate", rate, help)->type_name("HZ")->check(sampleRateCheck());

@@ -44,6 +44,8 @@ ParameterSetting parseSetting(const std::string& text);
 ParameterSetting parseUnitSetting(const std::string& text, const std::string& example);
 // "SECONDS:CONTROLLER:VALUE[:CHANNEL]". Throws UsageError.
 ControlChange parseControlChange(const std::string& text);
+// The frame a time in seconds falls on at `sampleRate` (rounded).
+uint64_t frameAt(double seconds, int32_t sampleRate);
 
 // What a render command takes, in both hosts.
 struct RenderOptions

@@ -68,6 +68,11 @@ std::string outcomeWithoutOutput(const std::string& output)
     return "nothing was written";
 }
 
+bool interruptionRequested()
+{
+    return requested != 0;
+}
+
 void throwIfInterrupted(const std::string& outcome)
 {
     if (requested)

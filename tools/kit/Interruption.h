@@ -29,6 +29,10 @@ public:
 // that an existing file of that name is kept as it was.
 std::string outcomeWithoutOutput(const std::string& output);
 
+// True once a signal has asked the work to stop (for work that ends
+// cleanly instead, such as an editor window that closes).
+bool interruptionRequested();
+
 // Throws Interrupted with `outcome` (what the interruption left, e.g.
 // "nothing was written") once a signal has asked the work to stop.
 void throwIfInterrupted(const std::string& outcome);

@@ -18,11 +18,6 @@ Renderer::Renderer(VSTPlugIn& effect, ToolHost& toolHost, int32_t frames)
         inputPointers.push_back(nullptr);
 }
 
-uint64_t Renderer::frameAt(double seconds, int32_t sampleRate)
-{
-    return static_cast<uint64_t>(std::llround(seconds * sampleRate));
-}
-
 Renderer::Result Renderer::render(AudioSource& source, AudioSink& sink, std::vector<ControlChange> changes, uint64_t tailFrames,
                                   const std::function<void(double)>& progress)
 {

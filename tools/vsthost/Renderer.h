@@ -27,9 +27,6 @@ public:
     // open and resumed.
     Renderer(VSTPlugIn& plugIn, ToolHost& host, int32_t blockSize);
 
-    // The frame a time in seconds falls on at `sampleRate` (rounded).
-    static uint64_t frameAt(double seconds, int32_t sampleRate);
-
     // Reads `source` to its end, then `tailFrames` frames of silence, and
     // writes the effect's output to `sink`. Input channels map onto the
     // effect's inputs one to one (extra ones are left out, missing ones get

@@ -3,11 +3,11 @@
 #include "auadapter/TwinfoldException.h"
 #include "tools/kit/EditorGestures.h"
 #include "tools/kit/EditorWindow.h"
+#include "tools/kit/Interruption.h"
 #include "tools/vsthost/EffectSession.h"
 #include "tools/kit/ToolMain.h"
 
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <vector>
 
@@ -18,12 +18,6 @@ constexpr double kSampleRate = 48000.0;
 constexpr int32_t kBlock = 512;
 constexpr double kTick = 0.01; // seconds between idle calls
 constexpr int32_t kFallbackWidth = 400, kFallbackHeight = 300;
-
-volatile std::sig_atomic_t stopRequested = 0;
-void requestStop(int)
-{
-    stopRequested = 1;
-}
 
 // Prints what the effect tells the host, with its names and display texts.
 class Printer final : public ToolHostObserver
@@ -129,9 +123,8 @@ int runVSTEdit(const CommandLine& line)
         std::fflush(stdout);
     }
 
-    stopRequested = 0;
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    // Ctrl-C and SIGTERM close the window as the window manager would.
+    const InterruptionGuard guard;
     // A test signal keeps the effect busy, so the editor shows the curve in use.
     const int32_t framesPerTick = static_cast<int32_t>(kSampleRate * kTick);
     std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
@@ -142,7 +135,7 @@ int runVSTEdit(const CommandLine& line)
     double position = 0.0;
     bool stop = false;
     window.run(kTick, [&] {
-        if (stopRequested)
+        if (interruptionRequested())
             stop = true;
         for (int32_t i = 0; i < framesPerTick; ++i)
         {
@@ -154,8 +147,6 @@ int runVSTEdit(const CommandLine& line)
         position += framesPerTick;
         plugIn.idle();
     }, &stop);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
 
     plugIn.closeEditor();
     session.host().setObserver(nullptr);

@@ -6,6 +6,7 @@
 #include "tools/kit/FileChecks.h"
 #include "tools/kit/Interruption.h"
 #include "tools/kit/ProgressBar.h"
+#include "tools/kit/RenderReport.h"
 #include "tools/vsthost/Renderer.h"
 #include "tools/kit/SoundFileWriter.h"
 #include "tools/vsthost/VSTEdit.h"
@@ -41,12 +42,6 @@ std::string trimmed(const std::string& text)
 std::string shown(const char* text, bool raw)
 {
     return raw ? "\"" + std::string(text) + "\"" : trimmed(text);
-}
-
-void printLevels(const char* what, int32_t channels, uint64_t frames, int32_t rate, const LevelMeter& levels)
-{
-    std::printf("%-6s %d ch, %" PRIu64 " frames at %d Hz: peak %.2f dBFS, RMS %.2f dBFS\n", what, channels, frames, rate,
-                toDecibels(levels.peak()), toDecibels(levels.rms()));
 }
 
 void prepare(EffectSession& session, const CommandLine& line)
@@ -151,16 +146,9 @@ int render(const CommandLine& line)
     if (!options.controlChanges.empty() && !plugIn.wantsMidi() && !line.quiet)
         std::fprintf(stderr, "vsthost: note: the effect did not ask for MIDI; control changes are sent anyway\n");
 
-    const uint64_t tailFrames = Renderer::frameAt(options.tailSeconds, rate);
+    const uint64_t tailFrames = frameAt(options.tailSeconds, rate);
     const uint64_t total = source->frames() + tailFrames;
-    for (const ControlChange& change : options.controlChanges)
-        if (Renderer::frameAt(change.seconds, rate) >= total)
-        {
-            char text[160];
-            std::snprintf(text, sizeof(text), "--cc at %g s comes after the end of the render (%.3f s with the tail) and is not sent",
-                          change.seconds, static_cast<double>(total) / rate);
-            printWarning(text);
-        }
+    warnAboutLateControlChanges(options.controlChanges, total, rate);
 
     const InterruptionGuard guard;
     const std::string untouched = outcomeWithoutOutput(options.output);
@@ -194,8 +182,7 @@ int render(const CommandLine& line)
     {
         printLevels("input", source->channels(), result.inputFrames, rate, result.input);
         printLevels("output", plugIn.getOutputCount(), result.outputFrames, rate, result.output);
-        std::printf("wrote  %s (%s%s, %s)\n", options.output.c_str(), containerName(container), writer.isRF64() ? " as RF64" : "",
-                    sampleFormatName(format));
+        printWritten(options.output, container, writer.isRF64(), format);
     }
     return ExitStatus::success;
 }

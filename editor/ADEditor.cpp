@@ -1,6 +1,7 @@
 #include "editor/ADEditor.h"
 
 #include "editor/CMuteableHorizontalSwitch.h"
+#include "editor/EditorImages.h"
 #include "editor/MyCKickShaper.h"
 #include "engine/Vivuzudid.h"
 #include "frame/AudioEffect.h"
@@ -9,6 +10,7 @@
 #include "gui/CFrame.h"
 #include "gui/CHorizontalSlider.h"
 #include "gui/COnOffButton.h"
+#include "gui/CTextLabel.h"
 #include "gui/CVSTGUITimer.h"
 
 #include <algorithm>
@@ -43,16 +45,14 @@ private:
 ADEditor::ADEditor(AudioEffect* effect) : AEffGUIEditor(effect)
 {
     openFlag.store(false);
-    backgroundImage = new CBitmap(128);
-    trackImage = new CBitmap(129);
-    handleImage = new CBitmap(130);
-    buttonImage = new CBitmap(131);
-    knobImage = new CBitmap(133);
-    switchImage = new CBitmap(132);
+    // The images are decoded when a window first opens; the window's size
+    // comes from the background image's header.
+    EditorImages::addEditor();
+    const CPoint size = CBitmap::imageSize(EditorImages::kBackground);
     rect.top = 0;
     rect.left = 0;
-    rect.right = static_cast<VstInt16>(backgroundImage->getWidth());
-    rect.bottom = static_cast<VstInt16>(backgroundImage->getHeight());
+    rect.right = static_cast<VstInt16>(size.x);
+    rect.bottom = static_cast<VstInt16>(size.y);
     timer = new CVSTGUITimer(this, kCreatedInterval);
     timer->start();
 }
@@ -63,8 +63,24 @@ ADEditor::~ADEditor()
         close();
     timer->stop();
     timer->forget();
-    for (CBitmap* image : {backgroundImage, buttonImage, trackImage, handleImage, knobImage, switchImage})
-        image->forget();
+    EditorImages::removeEditor();
+}
+
+void ADEditor::updateScale()
+{
+    if (scale > 0.0)
+        return;
+    scale = CFrame::queryScale();
+    const CPoint size = CBitmap::imageSize(EditorImages::kBackground);
+    rect.right = static_cast<VstInt16>(std::ceil(size.x * scale));
+    rect.bottom = static_cast<VstInt16>(std::ceil(size.y * scale));
+}
+
+bool ADEditor::getRect(ERect** ppRect)
+{
+    if (!frame)
+        updateScale();
+    return AEffGUIEditor::getRect(ppRect);
 }
 
 bool ADEditor::open(void* ptr)
@@ -72,13 +88,23 @@ bool ADEditor::open(void* ptr)
     if (frame)
         close(); // a second open without close starts over
     AEffGUIEditor::open(ptr);
+    updateScale(); // as the host was told, if it asked for the rectangle
+    images = EditorImages::acquire();
+    CBitmap* const backgroundImage = images->background;
+    CBitmap* const trackImage = images->sliderTrack;
+    CBitmap* const handleImage = images->sliderHandle;
+    CBitmap* const buttonImage = images->button;
+    CBitmap* const knobImage = images->knob;
+    CBitmap* const switchImage = images->filterSwitch;
     const double width = backgroundImage->getWidth();
     const double height = backgroundImage->getHeight();
-    frame = new CFrame(CRect(0, 0, width, height), ptr, this);
+    frame = new CFrame(CRect(0, 0, width, height), ptr, this, scale);
     if (!frame->isValid())
     {
         frame->forget();
         frame = nullptr;
+        images.reset();
+        scale = 0.0;
         AEffEditor::close();
         return false;
     }
@@ -135,7 +161,16 @@ bool ADEditor::open(void* ptr)
     frame->addView(curve);
     loadCurve();
 
+    readout = new CTextLabel(CRect(kReadoutLeft, kReadoutTop, kReadoutRight, kReadoutBottom));
+    readout->setFontSize(8.0);
+    readout->setTextColor(kReadoutText);
+    readout->setBackColor(kReadoutPlate);
+    frame->addView(readout);
+    hoverTag = gestureTag = pointerColumn = shownTag = shownColumn = -1;
+    frame->setMouseObserver(this);
+
     openFlag.store(true);
+    highlightDue = true;
     timer->setFireTime(kOpenInterval);
     frame->redrawAll(); // the first picture, without waiting for idle
     return true;
@@ -149,35 +184,47 @@ void ADEditor::close()
     while (parameterUsers.load() != 0)
         std::this_thread::yield();
     AEffGUIEditor::close();
+    images.reset(); // the frame and its controls have let go of them
+    scale = 0.0;    // asked again for the next window
     preGainSlider = prePanSlider = postGainSlider = wetDrySlider = nullptr;
     shaperButton = nullptr;
     preCutKnob = postCutKnob = nullptr;
     preTypeSwitch = postTypeSwitch = nullptr;
     curve = nullptr;
+    readout = nullptr;
 }
 
 void ADEditor::idle()
 {
     if (!frame || !openFlag.load())
         return;
-    AEffGUIEditor::idle();
-    if (!curve || !openFlag.load())
-        return;
-    VstInt32 left = 0;
-    VstInt32 right = 0;
-    if (auto* engine = dynamic_cast<Vivuzudid*>(effect))
+    // The highlight follows the editor's timer (25 times a second), however
+    // often the host idles; it comes first so that a move shows in this same
+    // redraw, which draws only the columns concerned.
+    if (curve && highlightDue)
     {
-        left = engine->getLastCurveIndex(0);
-        right = engine->getLastCurveIndex(1);
+        highlightDue = false;
+        VstInt32 left = 0;
+        VstInt32 right = 0;
+        if (auto* engine = dynamic_cast<Vivuzudid*>(effect))
+        {
+            left = engine->getLastCurveIndex(0);
+            right = engine->getLastCurveIndex(1);
+        }
+        curve->setHighlight(left, right);
     }
-    curve->setHighlight(left, right);
-    curve->setDirty(true);
+    // A value shown in the readout that changed elsewhere (automation, undo).
+    if ((shownTag >= 0 && shownTag < kNumParameters && effect->getParameter(shownTag) != shownValue) ||
+        (shownColumn >= 0 && curve && curve->getfexi(shownColumn) != shownPoint))
+        updateReadout();
+    AEffGUIEditor::idle();
 }
 
 CMessageResult ADEditor::notify(CBaseObject* /*sender*/, const char* message)
 {
     if (message == CVSTGUITimer::kMsgTimer)
     {
+        highlightDue = true;
         idle();
         return kMessageNotified;
     }
@@ -204,6 +251,9 @@ CControl* ADEditor::getParameterControl(VstInt32 index) const
 void ADEditor::setParameter(VstInt32 index, float value)
 {
     UserCount user(parameterUsers);
+    // A loaded state ends the history, open window or not.
+    if (index == kEditorRefresh)
+        historyResetPending.store(true);
     if (!openFlag.load())
         return;
     if (index >= 0 && index < kNumParameters)
@@ -232,6 +282,8 @@ void ADEditor::valueChanged(CControl* control)
     }
     else if (tag == kCurveTag && curve)
         curveEdit();
+    if (tag == shownTag)
+        updateReadout();
 }
 
 void ADEditor::loadCurve()
@@ -256,7 +308,6 @@ void ADEditor::curveEdit()
             effect->setParameter(kCurvePointValue, static_cast<float>(128 - i));
             curve->setfexi(i, 128 - i);
         }
-        curve->setDirty(true);
         curveWritten = true;
         return;
     }
@@ -271,7 +322,6 @@ void ADEditor::curveEdit()
     int32_t row = state == (kLButton | kShift) ? 128 - c : static_cast<int32_t>(p.y - area.top);
     row = std::clamp(row, 0, MyCKickShaper::kNumPoints - 1);
     curve->setfexi(column, row);
-    curve->setDirty(true);
     effect->setParameter(kCurvePointSelect, static_cast<float>(column));
     effect->setParameter(kCurvePointValue, static_cast<float>(row));
     curveWritten = true;
@@ -281,12 +331,26 @@ void ADEditor::beginEdit(VstInt32 index)
 {
     if (index == kCurveTag)
         curveWritten = false;
+    if (!replaying)
+        gestureBegan(index);
     AEffGUIEditor::beginEdit(index);
+    if ((index >= 0 && index < kNumParameters) || index == kCurveTag)
+    {
+        gestureTag = index;
+        updateReadout();
+    }
 }
 
 void ADEditor::endEdit(VstInt32 index)
 {
     AEffGUIEditor::endEdit(index);
+    if (!replaying)
+        gestureEnded(index);
+    if (index == gestureTag)
+    {
+        gestureTag = -1;
+        updateReadout();
+    }
     if (index != kCurveTag || !curveWritten)
         return;
     curveWritten = false;

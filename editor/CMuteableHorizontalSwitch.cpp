@@ -15,7 +15,9 @@ CMuteableHorizontalSwitch::CMuteableHorizontalSwitch(const CRect& size, CControl
 
 int32_t CMuteableHorizontalSwitch::stateOf(float val) const
 {
-    return static_cast<int32_t>(static_cast<double>(highestPosition) * val);
+    // The effect's own rule, in float32 as it computes it, so that the picture
+    // and a press read the filter the effect runs (0.5 is band-pass).
+    return static_cast<int32_t>(static_cast<float>(highestPosition) * val + 0.5f);
 }
 
 int32_t CMuteableHorizontalSwitch::positionAt(double x) const

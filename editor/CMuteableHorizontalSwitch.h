@@ -21,7 +21,8 @@ public:
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
 
-    // The image state shown for a value.
+    // The image state shown for a value: the filter type the effect derives
+    // from it, value x 3 + 0.5 truncated.
     int32_t stateOf(float val) const;
     // The position a press at window x selects (0 at the very left edge).
     int32_t positionAt(double x) const;

@@ -4,13 +4,18 @@
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 MyCKickShaper::MyCKickShaper(const CRect& size, CControlListener* listener, int32_t tag, CBitmap* background)
     : CControl(size, listener, tag, background)
 {
     for (int32_t i = 0; i < kNumPoints; ++i)
+    {
         points[i].store(128 - i, std::memory_order_relaxed);
+        drawn[i] = {128 - i, colourOf(i)};
+    }
 }
 
 bool MyCKickShaper::isTypeOf(const char* s) const
@@ -53,13 +58,49 @@ CColor MyCKickShaper::colourOf(int32_t index) const
     return kCurveColor;
 }
 
+CRect MyCKickShaper::columnRect(int32_t index) const
+{
+    return CRect(size.left + index, size.top, size.left + index + 1, size.bottom);
+}
+
+bool MyCKickShaper::isDirty() const
+{
+    if (CControl::isDirty())
+        return true;
+    for (int32_t i = 0; i < kNumPoints; ++i)
+        if (drawn[i].value != getfexi(i) || !(drawn[i].colour == colourOf(i)))
+            return true;
+    return false;
+}
+
+void MyCKickShaper::collectInvalid(CInvalidRegion& region)
+{
+    const bool whole = CControl::isDirty();
+    if (whole)
+        region.add(size);
+    for (int32_t i = 0; i < kNumPoints; ++i)
+    {
+        const Drawn now{getfexi(i), colourOf(i)};
+        if (now.value == drawn[i].value && now.colour == drawn[i].colour)
+            continue;
+        drawn[i] = now;
+        if (!whole)
+            region.add(columnRect(i));
+    }
+}
+
 void MyCKickShaper::draw(CDrawContext* context)
 {
     context->setDrawMode(kAliasing);
     context->setLineWidth(2);
     const double x0 = size.left;
     const double y0 = size.top;
-    for (int32_t i = 0; i < kNumPoints; ++i)
+    // The columns under the clip; a dash covers its own column only.
+    double clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
+    cairo_clip_extents(context->getCairo(), &clipLeft, &clipTop, &clipRight, &clipBottom);
+    const auto first = static_cast<int32_t>(std::clamp(std::floor(clipLeft - x0) - 1.0, 0.0, kNumPoints - 1.0));
+    const auto last = static_cast<int32_t>(std::clamp(std::ceil(clipRight - x0), 0.0, kNumPoints - 1.0));
+    for (int32_t i = first; i <= last; ++i)
     {
         context->setFrameColor(colourOf(i));
         const double y = y0 + getfexi(i);
@@ -89,8 +130,7 @@ CMouseEventResult MyCKickShaper::onMouseMoved(CPoint& where, const CButtonState&
             lastPosition = where;
             positionAccepted = true;
             if (listener)
-                valueChanged();
-            setDirty(true);
+                valueChanged(); // the columns it changes redraw at the next idle
         }
         if (frame && frame->getEditor())
             frame->getEditor()->doIdleStuff();

@@ -24,7 +24,13 @@ public:
     CBaseObject* newCopy() const override;
 
     // [UI thread] No background: the frame repaints the window image under it.
+    // Draws the columns that meet the context's clip.
     void draw(CDrawContext* context) override;
+    // [UI thread] Only the columns whose point or colour changed since they
+    // were last reported, or the whole area while it is dirty.
+    void collectInvalid(CInvalidRegion& region) override;
+    // Dirty as a whole, or some column changed.
+    bool isDirty() const override;
     CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
@@ -40,6 +46,7 @@ public:
     // False until a move has been accepted inside the area.
     bool hasAcceptedPosition() const { return positionAccepted; }
 
+    // [UI thread] The columns concerned redraw at the next idle.
     void setHighlight(int32_t left, int32_t right)
     {
         leftHighlight = left;
@@ -59,4 +66,12 @@ private:
     int32_t leftHighlight = 0;
     int32_t rightHighlight = 0;
     std::array<std::atomic<int32_t>, kNumPoints> points;
+    // What each column showed when it was last reported for drawing.
+    struct Drawn
+    {
+        int32_t value;
+        CColor colour;
+    };
+    std::array<Drawn, kNumPoints> drawn;
+    CRect columnRect(int32_t index) const;
 };

@@ -18,6 +18,17 @@ enum CKnobMode : VstInt32
     kLinearMode = 2,
 };
 
+// Modifier bits of a key code, as VST 2.4 hosts send them.
+enum VstModifierKey : unsigned char
+{
+    MODIFIER_SHIFT = 1 << 0,
+    MODIFIER_ALTERNATE = 1 << 1,
+    // Command on macOS.
+    MODIFIER_COMMAND = 1 << 2,
+    // The Control key on Linux and Windows.
+    MODIFIER_CONTROL = 1 << 3,
+};
+
 class AEffGUIEditor : public AEffEditor
 {
 public:

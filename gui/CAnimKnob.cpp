@@ -66,7 +66,9 @@ CMouseEventResult CAnimKnob::onMouseDown(CPoint& where, const CButtonState& butt
     firstPoint = where;
     startValue = getValue();
     startAngle = angleOf(where);
-    if (mode == kCircularMode)
+    fineDrag = (buttons() & kShift) != 0;
+    relativeDrag = fineDrag;
+    if (mode == kCircularMode && !fineDrag)
         return onMouseMoved(where, buttons);
     return kMouseEventHandled;
 }
@@ -75,20 +77,31 @@ CMouseEventResult CAnimKnob::onMouseMoved(CPoint& where, const CButtonState& but
 {
     if (!dragging || !buttons.isLeftButton())
         return kMouseEventHandled;
+    const bool fine = (buttons() & kShift) != 0;
+    if (fine != fineDrag)
+    {
+        // Shift pressed or let go: go on from here, relative.
+        relativeDrag = true;
+        fineDrag = fine;
+        firstPoint = where;
+        startValue = getValue();
+        startAngle = angleOf(where);
+    }
+    const double factor = fine ? kFineFactor : 1.0;
     float v;
     if (mode == kLinearMode)
     {
         const double diff = (firstPoint.y - where.y) + (where.x - firstPoint.x);
-        v = static_cast<float>(startValue + diff / kLinearRange * (vmax - vmin));
+        v = static_cast<float>(startValue + diff / kLinearRange * factor * (vmax - vmin));
     }
-    else if (mode == kRelativCircularMode)
+    else if (mode == kRelativCircularMode || relativeDrag)
     {
         double turned = startAngle - angleOf(where); // clockwise positive
         if (turned > 180.0)
             turned -= 360.0;
         else if (turned < -180.0)
             turned += 360.0;
-        v = static_cast<float>(startValue + turned / kRangeAngle * (vmax - vmin));
+        v = static_cast<float>(startValue + turned / kRangeAngle * factor * (vmax - vmin));
     }
     else
         v = valueFromAngle(where);

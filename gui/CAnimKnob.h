@@ -1,5 +1,6 @@
 // A knob drawn from a strip of sub-images stacked vertically, one per step.
-// How a drag turns into a value follows the editor binding's knob mode.
+// How a drag turns into a value follows the editor binding's knob mode; with
+// Shift held the drag moves ten times more finely, from where the value is.
 #pragma once
 
 #include "gui/CControl.h"
@@ -38,4 +39,8 @@ private:
     CPoint firstPoint;
     float startValue = 0.0f;
     double startAngle = 0.0;
+    // Shift has been used in this drag: the value follows the pointer's
+    // movement from firstPoint / startAngle, set anew whenever Shift changes.
+    bool relativeDrag = false;
+    bool fineDrag = false;
 };

@@ -1,6 +1,7 @@
 // Reference-counted base of the widget layer, and the target of notifications.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 enum CMessageResult : int32_t
@@ -17,14 +18,15 @@ public:
     CBaseObject(const CBaseObject&) = delete;
     CBaseObject& operator=(const CBaseObject&) = delete;
 
-    // [UI thread] A new object holds one reference; the last forget deletes it.
-    void remember() { ++nbReference; }
+    // [any thread] A new object holds one reference; the last forget deletes
+    // it. Images are shared by the editors of a process, hence the atomic count.
+    void remember() { nbReference.fetch_add(1, std::memory_order_relaxed); }
     void forget()
     {
-        if (--nbReference == 0)
+        if (nbReference.fetch_sub(1, std::memory_order_acq_rel) == 1)
             delete this;
     }
-    int32_t getNbReference() const { return nbReference; }
+    int32_t getNbReference() const { return nbReference.load(std::memory_order_relaxed); }
 
     // [UI thread] A message pointer identifies the message; its text is for people.
     virtual CMessageResult notify(CBaseObject* /*sender*/, const char* /*message*/) { return kMessageUnknown; }
@@ -33,5 +35,5 @@ public:
     virtual CBaseObject* newCopy() const { return nullptr; }
 
 private:
-    int32_t nbReference = 1;
+    std::atomic<int32_t> nbReference{1};
 };

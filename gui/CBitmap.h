@@ -28,6 +28,10 @@ public:
     // Draws the part of the image that starts at `offset` into `dest`.
     void draw(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint(0, 0), float alpha = 1.0f);
 
+    // [any thread] A resource's image size from its header, without decoding
+    // it; 0 x 0 when the resource is missing or no PNG image.
+    static CPoint imageSize(int32_t resourceNumber);
+
     // How many images have been decoded in this module so far.
     static int64_t getDecodeCount() { return decodeCount.load(std::memory_order_relaxed); }
 

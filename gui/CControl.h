@@ -68,6 +68,9 @@ protected:
     // a hundredth with Shift.
     bool wheelGesture(float distance, const CButtonState& buttons);
 
+    // How much finer a drag moves with Shift held.
+    static constexpr double kFineFactor = 0.1;
+
     bool dragging = false;
     CControlListener* listener;
     int32_t tag;

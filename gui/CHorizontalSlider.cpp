@@ -4,10 +4,6 @@
 
 #include <algorithm>
 
-namespace
-{
-}
-
 CHorizontalSlider::CHorizontalSlider(const CRect& size, CControlListener* listener, int32_t tag,
                                      const CPoint& offsetHandle, int32_t rangeHandle, CBitmap* handle,
                                      CBitmap* background, const CPoint& offset, int32_t style)
@@ -66,6 +62,13 @@ CMouseEventResult CHorizontalSlider::onMouseDown(CPoint& where, const CButtonSta
         return kMouseEventNotHandled;
     if (startGesture(buttons))
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
+    relativeDrag = false;
+    if (buttons() & kShift)
+    {
+        // A fine drag from where the value is, wherever the press.
+        dragging = true;
+        return onMouseMoved(where, buttons);
+    }
     const double handleWidth = handle ? handle->getWidth() : 0.0;
     const double handleLeft = handlePosition(getValue());
     if (where.x >= handleLeft && where.x < handleLeft + handleWidth)
@@ -85,7 +88,23 @@ CMouseEventResult CHorizontalSlider::onMouseMoved(CPoint& where, const CButtonSt
 {
     if (!dragging || !buttons.isLeftButton())
         return kMouseEventHandled;
-    changeValue(valueAt(where.x));
+    const bool fine = (buttons() & kShift) != 0;
+    if (!relativeDrag && !fine)
+    {
+        changeValue(valueAt(where.x));
+        return kMouseEventHandled;
+    }
+    if (!relativeDrag || fine != fineDrag)
+    {
+        relativeDrag = true;
+        fineDrag = fine;
+        anchorX = where.x;
+        anchorValue = getValue();
+    }
+    double moved = (where.x - anchorX) / travel() * (fine ? kFineFactor : 1.0);
+    if (style & kRight)
+        moved = -moved;
+    changeValue(static_cast<float>(anchorValue + moved * (vmax - vmin)));
     return kMouseEventHandled;
 }
 

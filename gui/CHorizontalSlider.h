@@ -22,7 +22,9 @@ public:
     ~CHorizontalSlider() override;
 
     // A press anywhere on the track moves the handle under the pointer; without
-    // it only a press on the handle starts a drag.
+    // it only a press on the handle starts a drag. With Shift held, a press
+    // moves nothing and a drag moves the value ten times more finely, from
+    // where it is: Shift pressed or let go during a drag never makes it jump.
     void setFreeClick(bool val) { freeClick = val; }
     bool getFreeClick() const { return freeClick; }
     int32_t getStyle() const { return style; }
@@ -47,4 +49,10 @@ private:
     int32_t style;
     bool freeClick = false;
     double grabOffset = 0.0; // pointer x minus handle left edge during a drag
+    // Once Shift has been used in a drag, the value follows the pointer's
+    // movement from an anchor, set anew whenever Shift changes.
+    bool relativeDrag = false;
+    bool fineDrag = false;
+    double anchorX = 0.0;
+    float anchorValue = 0.0f;
 };

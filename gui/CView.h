@@ -3,6 +3,7 @@
 
 #include "gui/CBaseObject.h"
 #include "gui/CButtonState.h"
+#include "gui/CInvalidRegion.h"
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
 #include "frame/VstRecords.h"
@@ -39,8 +40,17 @@ public:
     // Wheel distance in steps, positive away from the user.
     virtual bool onWheel(const CPoint& /*where*/, float /*distance*/, const CButtonState& /*buttons*/) { return false; }
 
+    // Dirty: the whole view is drawn again at the next redraw.
     virtual void setDirty(bool val = true) { dirty = val; }
     virtual bool isDirty() const { return dirty; }
+    // [UI thread] Adds what must be drawn again to `region`; by default the
+    // whole view while it is dirty. A view that knows which of its parts
+    // changed adds only those.
+    virtual void collectInvalid(CInvalidRegion& region)
+    {
+        if (isDirty())
+            region.add(size);
+    }
 
     const CRect& getViewSize() const { return size; }
     void setViewSize(const CRect& r) { size = r; }

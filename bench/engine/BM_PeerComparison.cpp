@@ -6,13 +6,12 @@
 // the machine do not count. The counters give ns per stereo frame of each and
 // their ratio.
 #include "bench/engine/BenchSignal.h"
+#include "bench/engine/LoadedEffect.h"
+#include "bench/engine/TurnTiming.h"
 #include "frame/VstRecords.h"
 
 #include <benchmark/benchmark.h>
 
-#include <dlfcn.h>
-
-#include <ctime>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -30,70 +29,6 @@ constexpr float kRate = 44100.0f;
 constexpr size_t kSignalBlocks = 64;
 // Blocks per effect and turn.
 constexpr size_t kTurnBlocks = 8;
-
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    switch (opcode)
-    {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return static_cast<VstIntPtr>(kRate);
-    case audioMasterGetBlockSize:
-        return kBlock;
-    default:
-        return 0;
-    }
-}
-
-// One effect module loaded and opened through its record.
-class LoadedEffect
-{
-public:
-    explicit LoadedEffect(const char* path)
-    {
-        module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (!module)
-            return;
-        using Entry = AEffect* (*)(audioMasterCallback);
-        void* symbol = dlsym(module, "VSTPluginMain");
-        if (!symbol)
-            symbol = dlsym(module, "main");
-        if (!symbol)
-            return;
-        effect = reinterpret_cast<Entry>(symbol)(&hostCallback);
-        if (!effect)
-            return;
-        dispatch(effOpen);
-        dispatch(effSetSampleRate, 0, 0, nullptr, kRate);
-        dispatch(effSetBlockSize, 0, kBlock);
-        dispatch(effMainsChanged, 0, 1);
-    }
-    ~LoadedEffect()
-    {
-        if (effect)
-        {
-            dispatch(effMainsChanged, 0, 0);
-            dispatch(effClose);
-        }
-        if (module)
-            dlclose(module);
-    }
-    LoadedEffect(const LoadedEffect&) = delete;
-    LoadedEffect& operator=(const LoadedEffect&) = delete;
-
-    bool ok() const { return effect != nullptr && effect->processReplacing != nullptr; }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f)
-    {
-        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
-    }
-    void setParameter(VstInt32 index, float value) { effect->setParameter(effect, index, value); }
-    void process(float** in, float** out, VstInt32 frames) { effect->processReplacing(effect, in, out, frames); }
-
-private:
-    void* module = nullptr;
-    AEffect* effect = nullptr;
-};
 
 // Uniform white noise with an RMS level of -10 dBFS (peak 0.5477).
 std::vector<float> whiteNoise(size_t frames, uint32_t seed)
@@ -120,13 +55,6 @@ enum Setting
     kBothFilters = 1,
 };
 
-double threadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // Arguments: signal, setting.
 void BM_PeerComparison(benchmark::State& state)
 {
@@ -137,8 +65,8 @@ void BM_PeerComparison(benchmark::State& state)
     }
     // DC_BENCH_PLUGIN names another build of the module to compare (e.g. an older one).
     const char* ourPath = std::getenv("DC_BENCH_PLUGIN");
-    LoadedEffect ours(ourPath && *ourPath ? ourPath : DC_PLUGIN_PATH);
-    LoadedEffect peer(kPeerPath);
+    bench::LoadedEffect ours(ourPath && *ourPath ? ourPath : DC_PLUGIN_PATH, kRate, kBlock);
+    bench::LoadedEffect peer(kPeerPath, kRate, kBlock);
     if (!ours.ok() || !peer.ok())
     {
         state.SkipWithError("an effect could not be loaded");
@@ -160,29 +88,13 @@ void BM_PeerComparison(benchmark::State& state)
     std::vector<float> outL(kBlock), outR(kBlock);
     float* out[2] = {outL.data(), outR.data()};
 
-    double oursTime = 0.0, peerTime = 0.0;
-    size_t first = 0;
-    auto turn = [&](LoadedEffect& effect) {
-        for (size_t b = 0; b < kTurnBlocks; ++b)
-        {
-            const size_t block = (first + b) % kSignalBlocks;
+    const bench::TurnTimes times =
+        bench::timeInTurns(state, ours, peer, kTurnBlocks, kSignalBlocks, [&](bench::LoadedEffect& effect, size_t block) {
             float* in[2] = {const_cast<float*>(left.data()) + block * kBlock, const_cast<float*>(right.data()) + block * kBlock};
             effect.process(in, out, kBlock);
-            benchmark::ClobberMemory();
-        }
-    };
-    for (auto _ : state)
-    {
-        const double t0 = threadSeconds();
-        turn(ours);
-        const double t1 = threadSeconds();
-        turn(peer);
-        const double t2 = threadSeconds();
-        first = (first + kTurnBlocks) % kSignalBlocks;
-        oursTime += t1 - t0;
-        peerTime += t2 - t1;
-        state.SetIterationTime(t1 - t0);
-    }
+        });
+    const double oursTime = times.first;
+    const double peerTime = times.second;
     const double frames = static_cast<double>(state.iterations()) * kTurnBlocks * kBlock;
     const double oursNs = oursTime * 1e9 / frames;
     const double peerNs = peerTime * 1e9 / frames;

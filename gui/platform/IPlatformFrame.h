@@ -6,6 +6,7 @@
 #include "gui/CButtonState.h"
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
+#include "frame/VstRecords.h"
 
 #include <cairo.h>
 
@@ -19,6 +20,13 @@ public:
     virtual void platformOnMouseMoved(CPoint where, CButtonState buttons) = 0;
     virtual void platformOnMouseUp(CPoint where, CButtonState buttons) = 0;
     virtual void platformOnWheel(CPoint where, float distance, CButtonState buttons) = 0;
+    // A key pressed or released while the window has the keyboard; false
+    // when the editor does not take it (the platform then hands it to the
+    // host's window).
+    virtual bool platformOnKeyDown(VstKeyCode& key) = 0;
+    virtual bool platformOnKeyUp(VstKeyCode& key) = 0;
+    // The pointer left the window.
+    virtual void platformOnMouseExited() = 0;
     // Part of the window must be shown again from the back buffer.
     virtual void platformOnExpose(const CRect& area) = 0;
 };
@@ -29,8 +37,11 @@ public:
     virtual ~IPlatformFrame() = default;
     // [UI thread] Handles the pending input without blocking.
     virtual void processEvents() = 0;
-    // [UI thread] Copies `area` of the back buffer (window sized) to the window.
+    // [UI thread] Copies `area` of the back buffer (window sized) to the
+    // window; what was copied may wait in the connection until flush.
     virtual void present(cairo_surface_t* backBuffer, const CRect& area) = 0;
+    // [UI thread] Sends what present left waiting: one flush per redraw.
+    virtual void flush() {}
 };
 
 // Creates the window as a child of `parent` (a native window handle), or
@@ -40,3 +51,7 @@ using PlatformFrameFactory = std::unique_ptr<IPlatformFrame> (*)(void* parent, c
 
 // The factory of the platform this module was built for.
 std::unique_ptr<IPlatformFrame> createNativePlatformFrame(void* parent, const CRect& size, IPlatformFrameCallback* callback);
+
+// [UI thread] The scale at which editors should draw on this system's screen
+// (1, 1.5 or 2), asked from the window system each time.
+double queryNativeScaleFactor();

@@ -2,10 +2,13 @@
 // its own on a private Xvfb display, found by its window title, driven with
 // real pointer events, closed the way a window manager closes windows, and
 // its output, exit status, screenshots and saved state checked.
+#include "engine/StateChunk.h"
+
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros clash with its names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -321,6 +324,119 @@ TEST_F(EditCommand, AStateThatDoesNotLoadStopsBeforeAnyWindowAndOverwritesNothin
     EXPECT_EQ(finish(), 1);
     EXPECT_NE(err().find(badState.string()), std::string::npos) << err();
     EXPECT_EQ(readFile(savedState), "keep me");
+}
+
+// The editor in vsthost edit: undo and redo with the keys, the filter switch,
+// the size on a screen of twice the resolution.
+
+// Window coordinates (the window sits at 0,0) of the middle of an artwork pixel.
+std::string at(double x, double y, double scale = 1.0)
+{
+    return std::to_string(static_cast<int>((x + 0.5) * scale)) + " " + std::to_string(static_cast<int>((y + 0.5) * scale));
+}
+
+// The effect's state chunk inside a saved program file (after its 60-byte header).
+std::vector<unsigned char> programChunk(const std::string& file)
+{
+    if (file.size() < 60 + StateChunk::kSize || file.compare(8, 4, "FPCh") != 0)
+        return {};
+    return std::vector<unsigned char>(file.begin() + 60, file.end());
+}
+
+uint32_t windowPixel(Display* display, Window window, int x, int y)
+{
+    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    const auto p = static_cast<uint32_t>(XGetPixel(image, 0, 0) & 0xffffff);
+    XDestroyImage(image);
+    return p;
+}
+
+// Xft.dpi in the X server's resources while it lives, as xrdb would load it.
+class ServerDpi
+{
+public:
+    ServerDpi(Display* display, int dpi) : display(display), atom(XInternAtom(display, "RESOURCE_MANAGER", False))
+    {
+        const std::string text = "Xft.dpi:\t" + std::to_string(dpi) + "\n";
+        XChangeProperty(display, DefaultRootWindow(display), atom, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(text.c_str()), static_cast<int>(text.size()));
+        XSync(display, False);
+    }
+    ~ServerDpi()
+    {
+        XDeleteProperty(display, DefaultRootWindow(display), atom);
+        XSync(display, False);
+    }
+    ServerDpi(const ServerDpi&) = delete;
+    ServerDpi& operator=(const ServerDpi&) = delete;
+
+private:
+    Display* display;
+    Atom atom;
+};
+
+TEST_F(EditCommand, VsthostEditUndoAndRedoFromTheWindowsKeyboardReachTheSavedState)
+{
+    const fs::path saved = folder / "state.fxp";
+    start({DC_VSTHOST, "edit", DC_VST_PLUGIN, "--save", saved.string()});
+    const Window window = waitForWindow("vsthost:");
+    ASSERT_NE(window, 0u) << err();
+    // Curve A, then curve B over the same columns, then a slider.
+    xdotool("mousemove " + at(80, 143) + " mousedown 1 mousemove --sync " + at(90, 153) + " mouseup 1");
+    xdotool("mousemove " + at(80, 193) + " mousedown 1 mousemove --sync " + at(90, 203) + " mouseup 1");
+    xdotool("mousemove " + at(26, 25) + " mousedown 1 mousemove --sync " + at(200, 25) + " mouseup 1");
+    const size_t beforeUndo = out().size();
+    // The keys go to the editor while the pointer is over it.
+    xdotool("mousemove " + at(150, 5) + " key ctrl+z");          // the slider back
+    xdotool("key ctrl+z");                                       // curve B back to curve A
+    xdotool("key ctrl+shift+z key ctrl+z key ctrl+y key ctrl+z"); // B, A, B, A
+    askToClose(window);
+    ASSERT_EQ(finish(), 0) << err();
+
+    const std::vector<unsigned char> chunk = programChunk(readFile(saved));
+    ASSERT_EQ(chunk.size(), StateChunk::kSize);
+    EXPECT_EQ(StateChunk::read<int32_t>(chunk.data(), StateChunk::kCurve + 4 * 10), 40) << "curve A";
+    EXPECT_EQ(StateChunk::read<int32_t>(chunk.data(), StateChunk::kCurve + 4 * 20), 50);
+    EXPECT_FLOAT_EQ(StateChunk::read<float>(chunk.data(), StateChunk::kPreGain), 0.5f);
+    // The host heard the slider's undo as an edit: begin, the value, end.
+    const std::string undone = out().substr(beforeUndo);
+    const size_t begin = undone.find("PreGain: begin");
+    const size_t value = undone.find("PreGain = 0.5000");
+    const size_t end = undone.find("PreGain: end");
+    ASSERT_NE(begin, std::string::npos) << undone;
+    ASSERT_NE(end, std::string::npos) << undone;
+    EXPECT_LT(begin, value) << undone;
+    EXPECT_LT(value, end) << undone;
+}
+
+TEST_F(EditCommand, VsthostEditShowsBandPassForHalfAndTwiceTheWindowAtTwiceTheResolution)
+{
+    // Pre FlTy at 0.5 runs the band-pass: the middle segment is lit, the left not.
+    start({DC_VSTHOST, "edit", DC_VST_PLUGIN, "--set", "5=0.5", "--quiet"});
+    Window window = waitForWindow("vsthost:");
+    ASSERT_NE(window, 0u) << err();
+    const uint32_t middle = windowPixel(display, window, 6 + 30, 153 + 4);
+    const uint32_t left = windowPixel(display, window, 6 + 10, 153 + 4);
+    EXPECT_GT(middle >> 16, 0xc0u) << std::hex << middle << " is no lit orange";
+    EXPECT_LT(left >> 16, 0x60u) << std::hex << left;
+    askToClose(window);
+    ASSERT_EQ(finish(), 0) << err();
+
+    ServerDpi dpi(display, 192);
+    start({DC_VSTHOST, "edit", DC_VST_PLUGIN});
+    window = waitForWindow("vsthost:");
+    ASSERT_NE(window, 0u) << err();
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(attributes.width, 600);
+    EXPECT_EQ(attributes.height, 640);
+    xdotool("mousemove " + at(56, 160, 2.0) + " click 1"); // the switch's right third
+    screenshot(window, "vsthost-edit-2x.png");
+    askToClose(window);
+    ASSERT_EQ(finish(), 0) << err();
+    EXPECT_NE(out().find("Pre FlTy = 1.0000"), std::string::npos) << out();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "tests/editor/EditorTestSupport.h"
 
 #include "editor/CMuteableHorizontalSwitch.h"
+#include "editor/EditorImages.h"
 #include "editor/MyCKickShaper.h"
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -31,7 +33,7 @@ TEST_F(Editor, WindowRectangleIsTheBackgroundImageSizeFromConstructionOn)
     EXPECT_EQ(rect->bottom, 320);
 }
 
-TEST_F(Editor, OpenAddsTheTenControlsInOrderAtTheirPositions)
+TEST_F(Editor, OpenAddsTheTenControlsInOrderAtTheirPositionsThenTheReadout)
 {
     openEditor();
     struct Row
@@ -49,7 +51,14 @@ TEST_F(Editor, OpenAddsTheTenControlsInOrderAtTheirPositions)
         {"CMuteable", 5, {6, 153, 66, 169}, 0.0f},           {"CMuteable", 7, {222, 153, 282, 169}, 0.0f},
         {"COnOffButton", 3, {88, 242, 148, 262}, 1.0f},      {"MyCKickShaper", 10, {70, 103, 198, 231}, -1.0f},
     };
-    ASSERT_EQ(frame()->getNbViews(), std::size(rows));
+    ASSERT_EQ(frame()->getNbViews(), std::size(rows) + 1);
+    // Last, on top: the readout, clear of every control, empty until used.
+    CView* readout = frame()->getView(std::size(rows));
+    ASSERT_TRUE(readout->isTypeOf("CTextLabel"));
+    EXPECT_EQ(readout->getViewSize(), CRect(154, 243, 282, 262));
+    for (size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_FALSE(readout->getViewSize().rectOverlap(frame()->getView(i)->getViewSize())) << i;
+    EXPECT_STREQ(editor->getReadoutText(), "");
     for (size_t i = 0; i < std::size(rows); ++i)
     {
         SCOPED_TRACE(i);
@@ -205,11 +214,14 @@ TEST_F(Editor, DueTimerMovesTheHighlightWithoutHostIdle)
     CVSTGUITimer::fireDueTimers(CVSTGUITimer::Clock::now() + std::chrono::milliseconds(41));
     EXPECT_EQ(editor->getCurveControl()->getLeftHighlight(), 40);
     EXPECT_EQ(editor->getCurveControl()->getRightHighlight(), 41);
-    EXPECT_TRUE(editor->getCurveControl()->isDirty()) << "drawn at the next idle";
+    EXPECT_EQ(pixel(70 + 40, 103 + 88), 0x0000ffu) << "drawn by the same timer tick";
+    EXPECT_EQ(pixel(70 + 41, 103 + 87), 0x00ff00u);
 }
 
 TEST_F(Editor, ReopeningLoadsNoImageAgain)
 {
+    openEditor();
+    editor->close();
     const int64_t decoded = CBitmap::getDecodeCount();
     for (int i = 0; i < 5; ++i)
     {
@@ -218,6 +230,30 @@ TEST_F(Editor, ReopeningLoadsNoImageAgain)
         editor->close();
     }
     EXPECT_EQ(CBitmap::getDecodeCount(), decoded);
+}
+
+TEST_F(Editor, ImagesAreDecodedOnceAtTheFirstOpenAndSharedByEveryEditor)
+{
+    const int64_t decoded = CBitmap::getDecodeCount();
+    auto second = std::make_unique<EditedEffect>();
+    EXPECT_FALSE(EditorImages::isDecoded()) << "instances without an open editor hold no image";
+    EXPECT_EQ(CBitmap::getDecodeCount(), decoded);
+
+    openEditor();
+    EXPECT_EQ(CBitmap::getDecodeCount(), decoded + 6);
+    ASSERT_TRUE(second->guiEditor()->open(reinterpret_cast<void*>(1)));
+    EXPECT_EQ(CBitmap::getDecodeCount(), decoded + 6) << "the second window shares the images";
+    EXPECT_EQ(second->guiEditor()->getFrame()->getBackground(), frame()->getBackground());
+    second->guiEditor()->close();
+    editor->close();
+    EXPECT_TRUE(EditorImages::isDecoded()) << "kept for the next open while editors exist";
+
+    second.reset();
+    delete effect;
+    effect = nullptr;
+    EXPECT_FALSE(EditorImages::isDecoded()) << "the last editor frees them";
+    effect = new EditedEffect; // for TearDown
+    editor = effect->guiEditor();
 }
 
 TEST_F(Editor, DeletingTheEffectWithTheWindowOpenMidDragIsSafe)

@@ -4,6 +4,10 @@
 
 #include "editor/CMuteableHorizontalSwitch.h"
 
+#include <cmath>
+#include <string>
+#include <vector>
+
 namespace
 {
 // The Pre FlTy switch sits at 6,153 and is 60 x 16: thirds of 20 pixels.
@@ -48,29 +52,72 @@ INSTANTIATE_TEST_SUITE_P(
                       PressCase{"LeftEdgeIsPositionZero", 1.0f / 3.0f, 0, 0.0f},
                       PressCase{"LeftEdgeWhenOffStaysOff", 0.0f, 0, 0.0f},
                       PressCase{"BoundaryBelongsToTheLeftSegment", 0.0f, 20, 1.0f / 3.0f},
-                      PressCase{"HalfReadsAsLowPassSoLeftMutes", 0.5f, 10, 0.0f},
+                      PressCase{"HalfReadsAsBandPassSoLeftSelectsLowPass", 0.5f, 10, 1.0f / 3.0f},
+                      PressCase{"HalfReadsAsBandPassSoMiddleMutes", 0.5f, 30, 0.0f},
+                      PressCase{"JustBelowASixthReadsOffSoLeftSelectsLowPass", 0.1666f, 10, 1.0f / 3.0f},
                       PressCase{"RightmostPixelIsHighPass", 0.0f, 59.9, 1.0f}),
     [](const auto& info) { return std::string(info.param.name); });
 
 using Switch = EditorFixture;
 
-TEST_F(Switch, DrawnStateTruncatesThreeTimesTheValue)
+// The filter type in the effect's display text: 0 off, 1 low, 2 band, 3 high.
+int displayedType(AudioEffect* effect, VstInt32 index)
+{
+    char text[64] = {};
+    effect->getParameterDisplay(index, text);
+    const std::string s = text;
+    if (s == " off")
+        return 0;
+    if (s == " LOWPASS")
+        return 1;
+    if (s == " BANDPASS")
+        return 2;
+    return s == " HIPASS" ? 3 : -1;
+}
+
+TEST_F(Switch, ShowsTheFilterTheEffectRunsForEveryValueOfAFineSweep)
 {
     openEditor();
-    auto* sw = dynamic_cast<CMuteableHorizontalSwitch*>(editor->getParameterControl(5));
-    ASSERT_NE(sw, nullptr);
-    EXPECT_EQ(sw->stateOf(0.0f), 0);
-    EXPECT_EQ(sw->stateOf(1.0f / 3.0f), 1);
-    EXPECT_EQ(sw->stateOf(2.0f / 3.0f), 2);
-    EXPECT_EQ(sw->stateOf(1.0f), 3);
-    EXPECT_EQ(sw->stateOf(0.5f), 1);
-    // State 1 lights the left segment of the artwork; state 0 lights none.
-    editor->setParameter(5, 0.5f);
-    frame()->redrawAll();
-    const uint32_t lit = pixel(6 + 4, 153 + 8);
-    editor->setParameter(5, 0.0f);
-    frame()->redrawAll();
-    EXPECT_NE(pixel(6 + 4, 153 + 8), lit);
+    for (VstInt32 index : {5, 7})
+    {
+        auto* sw = dynamic_cast<CMuteableHorizontalSwitch*>(editor->getParameterControl(index));
+        ASSERT_NE(sw, nullptr);
+        std::vector<float> values;
+        for (int i = 0; i <= 3000; ++i)
+            values.push_back(static_cast<float>(i) / 3000.0f);
+        // Both sides of every boundary, at the float's own resolution.
+        for (float boundary : {1.0f / 6.0f, 0.5f, 5.0f / 6.0f})
+        {
+            float below = boundary, above = boundary;
+            for (int step = 0; step < 4; ++step)
+            {
+                values.insert(values.end(), {below, above});
+                below = std::nextafter(below, 0.0f);
+                above = std::nextafter(above, 1.0f);
+            }
+        }
+        for (float v : values)
+        {
+            effect->setParameter(index, v);
+            ASSERT_EQ(sw->stateOf(sw->getValue()), displayedType(effect, index)) << "value " << v;
+        }
+    }
+}
+
+TEST_F(Switch, HalfDrawsTheBandPassPicture)
+{
+    openEditor();
+    // The artwork lights one segment per state: left, middle, right.
+    auto litPixel = [&](float value, int segment) {
+        editor->setParameter(5, value);
+        frame()->redrawAll();
+        return pixel(6 + 10 + 20 * segment, 153 + 4);
+    };
+    const uint32_t middleLit = litPixel(2.0f / 3.0f, 1);
+    const uint32_t middleDark = litPixel(0.0f, 1);
+    ASSERT_NE(middleLit, middleDark);
+    EXPECT_EQ(litPixel(0.5f, 1), middleLit);
+    EXPECT_EQ(litPixel(0.5f, 0), litPixel(0.0f, 0)) << "the low-pass segment stays dark";
 }
 
 TEST_F(Switch, RightButtonDragAndCommandClick)

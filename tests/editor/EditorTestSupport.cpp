@@ -8,7 +8,7 @@ class StandInWindow : public IPlatformFrame
 {
 public:
     void processEvents() override {}
-    void present(cairo_surface_t*, const CRect&) override {}
+    void present(cairo_surface_t*, const CRect& area) override { EditorFixture::presented.push_back(area); }
 };
 
 std::unique_ptr<IPlatformFrame> standInFactory(void*, const CRect&, IPlatformFrameCallback*)
@@ -56,15 +56,27 @@ std::vector<HostCall> EditedEffect::calls(VstInt32 opcode) const
     return out;
 }
 
+std::vector<HostCall> EditedEffect::calls() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return log;
+}
+
 void EditedEffect::clearCalls()
 {
     std::lock_guard<std::mutex> lock(mutex);
     log.clear();
 }
 
+std::vector<CRect> EditorFixture::presented;
+double EditorFixture::screenScale = 1.0;
+
 void EditorFixture::SetUp()
 {
+    presented.clear();
+    screenScale = 1.0;
     CFrame::setPlatformFactory(&standInFactory);
+    CFrame::setScaleQuery([] { return screenScale; });
     effect = new EditedEffect;
     editor = effect->guiEditor();
 }
@@ -73,6 +85,7 @@ void EditorFixture::TearDown()
 {
     delete effect; // deletes the editor too
     CFrame::setPlatformFactory(nullptr);
+    CFrame::setScaleQuery(nullptr);
 }
 
 CMouseEventResult EditorFixture::press(double x, double y, int32_t state)

@@ -6,11 +6,19 @@
 #include "editor/ADEditor.h"
 #include "engine/Vivuzudid.h"
 #include "gui/CFrame.h"
+#include "gui/CVSTGUITimer.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <ostream>
 #include <vector>
+
+// Rectangles print as their edges in test failures.
+inline void PrintTo(const CRect& r, std::ostream* os)
+{
+    *os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+}
 
 struct HostCall
 {
@@ -29,6 +37,8 @@ public:
     ADEditor* guiEditor() const { return static_cast<ADEditor*>(editor); }
 
     std::vector<HostCall> calls(VstInt32 opcode) const;
+    // Every request, in order.
+    std::vector<HostCall> calls() const;
     void clearCalls();
 
 private:
@@ -45,6 +55,8 @@ protected:
     void TearDown() override;
 
     void openEditor() { ASSERT_TRUE(editor->open(reinterpret_cast<void*>(1))); }
+    // One firing of the editor's timer: the highlight follows, then a redraw.
+    void timerTick() { editor->notify(editor->getTimer(), CVSTGUITimer::kMsgTimer); }
     CFrame* frame() const { return editor->getFrame(); }
     // Mouse events through the frame, as the window delivers them.
     CMouseEventResult press(double x, double y, int32_t state);
@@ -59,4 +71,10 @@ protected:
 
     EditedEffect* effect = nullptr;
     ADEditor* editor = nullptr;
+
+public:
+    // The window areas the stand-in window was asked to show, in order.
+    static std::vector<CRect> presented;
+    // The scale the stand-in screen asks for; 1 unless a test sets it.
+    static double screenScale;
 };

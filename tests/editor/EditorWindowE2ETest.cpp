@@ -1,141 +1,14 @@
-// The editor in a real X window: a parent window on a private Xvfb display,
-// the module loaded through its entry point, real pointer and key events
-// from xdotool, and the effect's state read back through the host.
-#include "engine/StateChunk.h"
-#include "tests/support/TestHost.h"
-
-#include <cairo.h>
-#include <gtest/gtest.h>
-// After gtest: Xlib's macros clash with its names.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// The editor in a real X window at 1x: curve drawing, the controls, the
+// picture, and the window's life with the host.
+#include "tests/editor/EditorWindowFixture.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
 namespace
 {
-constexpr int kCurveLeft = 70;
-constexpr int kCurveTop = 103;
-
-class EditorWindow : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        if (std::getenv("DC_XVFB_UNAVAILABLE"))
-            GTEST_SKIP() << "Xvfb is not installed";
-        display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr) << "no X display; run through run-under-xvfb.sh";
-        host = std::make_unique<dc::TestHost>(dc::TestHost::pluginPath());
-        ASSERT_NE(host->effect(), nullptr);
-        ERect* rect = nullptr;
-        ASSERT_EQ(host->dispatch(effEditGetRect, 0, 0, &rect), 1);
-        ASSERT_NE(rect, nullptr);
-        width = rect->right - rect->left;
-        height = rect->bottom - rect->top;
-        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0);
-        XMapWindow(display, parent);
-        XSync(display, False);
-    }
-
-    void TearDown() override
-    {
-        if (host && host->effect())
-            host->dispatch(effEditClose);
-        host.reset();
-        if (display)
-        {
-            if (parent)
-                XDestroyWindow(display, parent);
-            XCloseDisplay(display);
-        }
-    }
-
-    bool openEditor()
-    {
-        return host->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)) == 1;
-    }
-
-    // Sends editor idle as a host does, about every 10 ms.
-    void pump(int milliseconds)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        while (std::chrono::steady_clock::now() < end)
-        {
-            host->dispatch(effEditIdle);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    static void xdotool(const std::string& args)
-    {
-        const std::string command = "xdotool " + args;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
-    // Window coordinates equal screen coordinates: the parent sits at 0,0.
-    void drag(int x0, int y0, std::initializer_list<std::pair<int, int>> path, const std::string& keys = "")
-    {
-        std::string a = "mousemove --sync " + std::to_string(x0) + " " + std::to_string(y0);
-        if (!keys.empty())
-            a += " keydown " + keys;
-        a += " mousedown 1";
-        for (auto [x, y] : path)
-            a += " mousemove --sync " + std::to_string(x) + " " + std::to_string(y);
-        a += " mouseup 1";
-        if (!keys.empty())
-            a += " keyup " + keys;
-        xdotool(a);
-        pump(150);
-    }
-
-    int32_t chunkCurvePoint(const std::vector<unsigned char>& chunk, int i)
-    {
-        return StateChunk::read<int32_t>(chunk.data(), StateChunk::kCurve + 4 * i);
-    }
-
-    // The parent window's pixels as 0xRRGGBB, row by row.
-    std::vector<uint32_t> grab()
-    {
-        std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(display, parent, 0, 0, width, height, AllPlanes, ZPixmap);
-        if (!image)
-            return pixels;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff));
-        XDestroyImage(image);
-        return pixels;
-    }
-
-    int countInCurveArea(const std::vector<uint32_t>& pixels, uint32_t colour)
-    {
-        int n = 0;
-        for (int y = kCurveTop; y < kCurveTop + 128; ++y)
-            for (int x = kCurveLeft; x < kCurveLeft + 128; ++x)
-                n += pixels[static_cast<size_t>(y * width + x)] == colour;
-        return n;
-    }
-
-    int countRequests(VstInt32 opcode, VstInt32 index)
-    {
-        int n = 0;
-        for (const auto& r : host->requests(opcode))
-            n += r.index == index;
-        return n;
-    }
-
-    Display* display = nullptr;
-    Window parent = 0;
-    int width = 0;
-    int height = 0;
-    std::unique_ptr<dc::TestHost> host;
-};
-
 TEST_F(EditorWindow, DragAcrossCurveWritesPointsIntoTheStateChunk)
 {
     ASSERT_TRUE(openEditor());
@@ -258,21 +131,11 @@ TEST_F(EditorWindow, ScreenshotShowsArtworkCurveAndSignalHighlight)
     xdotool("mousemove --sync 16 160 click 1");
     pump(200);
 
-    const std::vector<uint32_t> pixels = grab();
+    const std::vector<uint32_t> pixels = screenshot("editor.png");
     ASSERT_EQ(pixels.size(), static_cast<size_t>(width * height));
-    cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    auto* data = cairo_image_surface_get_data(shot);
-    const int stride = cairo_image_surface_get_stride(shot);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            reinterpret_cast<uint32_t*>(data + y * stride)[x] = pixels[static_cast<size_t>(y * width + x)];
     const int red = countInCurveArea(pixels, 0xe90000);
     const int blue = countInCurveArea(pixels, 0x0000ff);
     const int green = countInCurveArea(pixels, 0x00ff00);
-    cairo_surface_mark_dirty(shot);
-    const std::string path = std::string(DC_ARTIFACT_DIR) + "/editor.png";
-    EXPECT_EQ(cairo_surface_write_to_png(shot, path.c_str()), CAIRO_STATUS_SUCCESS) << path;
-    cairo_surface_destroy(shot);
     // Two pixels per column but for the highlighted two and the bottom half
     // of point 0, whose value 128 lies one row below the area.
     EXPECT_EQ(red, 126 * 2 - 1);

@@ -225,7 +225,7 @@ TEST_F(Curve, LongDragLetsTheHostIdleAtMostEvery50Ms)
 TEST_F(Curve, DrawsTwoPixelDashesAndHighlightsTheSignalsPoints)
 {
     effect->setLastCurveIndices(20, 20);
-    editor->idle(); // copies the highlight
+    timerTick(); // copies the highlight
     frame()->redrawAll();
     // Point i at row 103 + v covers rows 102 + v and 103 + v of column 70 + i.
     EXPECT_EQ(pixel(70 + 5, 103 + 123), 0xe90000u);
@@ -233,11 +233,59 @@ TEST_F(Curve, DrawsTwoPixelDashesAndHighlightsTheSignalsPoints)
     EXPECT_NE(pixel(70 + 5, 104 + 123), 0xe90000u);
     EXPECT_EQ(pixel(70 + 20, 103 + 108), 0x0000ffu) << "left and right equal: blue";
     effect->setLastCurveIndices(20, 21);
-    editor->idle();
+    timerTick();
     frame()->redrawAll();
     EXPECT_EQ(pixel(70 + 21, 103 + 107), 0x00ff00u);
     EXPECT_EQ(pixel(70 + 20, 103 + 108), 0x0000ffu);
     EXPECT_EQ(curve->colourOf(22), MyCKickShaper::kCurveColor);
 }
 
+}
+
+namespace
+{
+using CurveRedraw = Curve;
+
+TEST_F(CurveRedraw, OnlyChangedColumnsAreDrawnAndShown)
+{
+    editor->idle();
+    presented.clear();
+    const uint64_t draws = frame()->getDrawCount();
+    for (int i = 0; i < 5; ++i)
+        editor->idle();
+    EXPECT_TRUE(presented.empty()) << "nothing changed, nothing shown";
+    EXPECT_EQ(frame()->getDrawCount(), draws);
+
+    // The highlight moves from column 0 to 40 (left) and 90 (right).
+    effect->setLastCurveIndices(40, 90);
+    editor->idle();
+    EXPECT_TRUE(presented.empty()) << "the highlight follows the timer, not every host idle";
+    timerTick();
+    EXPECT_EQ(presented, (std::vector<CRect>{{70, 103, 71, 231}, {110, 103, 111, 231}, {160, 103, 161, 231}}));
+    presented.clear();
+    timerTick();
+    EXPECT_TRUE(presented.empty()) << "a highlight that stays is not drawn again";
+
+    // A loaded state that changes one point redraws that column alone.
+    setEffectPoint(64, 3);
+    editor->setParameter(ADEditor::kEditorRefresh, 1.0f);
+    editor->idle();
+    EXPECT_EQ(presented, (std::vector<CRect>{{134, 103, 135, 231}}));
+    EXPECT_EQ(pixel(134, 103 + 3), 0xe90000u);
+}
+
+TEST_F(CurveRedraw, DrawingADragShowsTheColumnsItWrote)
+{
+    editor->idle();
+    presented.clear();
+    press(80, 150, kLButton);
+    move(81, 160, kLButton);
+    move(90, 110, kLButton);
+    editor->idle();
+    EXPECT_EQ(presented, (std::vector<CRect>{{80, 103, 82, 231}, {90, 103, 91, 231}, {154, 243, 282, 262}}))
+        << "the columns written, and the readout of the point";
+    EXPECT_EQ(pixel(81, 160), 0xe90000u);
+    EXPECT_EQ(pixel(90, 110), 0xe90000u);
+    release(90, 110);
+}
 }

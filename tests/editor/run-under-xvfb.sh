@@ -8,7 +8,7 @@ if ! command -v Xvfb >/dev/null 2>&1; then
 fi
 numberfile=$(mktemp)
 # -noreset: no server reset between the tests' connections.
-Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 640x480x24 3>"$numberfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$numberfile" >/dev/null 2>&1 &
 xvfb_pid=$!
 tries=0
 while [ ! -s "$numberfile" ]; do

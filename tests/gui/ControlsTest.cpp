@@ -53,6 +53,67 @@ TEST_F(Controls, FreeClickSliderJumpsToThePointerAndDragsInsideOneGesture)
     EXPECT_EQ(log(), (Strings{"begin 0", "change 0 0.500000", "change 0 1.000000", "end 0"}));
 }
 
+TEST_F(Controls, ShiftDragsASliderTenTimesMoreFinelyWithoutAJump)
+{
+    CHorizontalSlider* s = slider();
+    // 119 pixels are half the travel; the handle's centre sits at 25 + 6 + 119 v.
+    const auto dragBy = [&](float from, double pixels, int32_t state) {
+        s->setValue(from);
+        const double x = 25 + 6 + 119 * 2 * from;
+        press(x, 25, state);
+        move(x + pixels, 25, state);
+        release(x + pixels, 25, state);
+        return s->getValue() - from;
+    };
+    const float coarse = dragBy(0.2f, 100, kLButton);
+    const float fine = dragBy(0.2f, 100, kLButton | kShift);
+    EXPECT_NEAR(coarse, 100.0f / 238.0f, 1e-6f);
+    EXPECT_NEAR(fine, coarse / 10.0f, 1e-6f);
+    EXPECT_NEAR(dragBy(0.5f, -238, kLButton | kShift), -0.1f, 1e-6f);
+
+    // Shift on and off in the middle of a drag: the value never jumps.
+    s->setValue(0.5f);
+    press(150, 25, kLButton);
+    move(160, 25, kLButton);
+    const float before = s->getValue();
+    move(160, 25, kLButton | kShift);
+    EXPECT_FLOAT_EQ(s->getValue(), before);
+    move(183.8, 25, kLButton | kShift);
+    EXPECT_NEAR(s->getValue(), before + 0.01f, 1e-6f);
+    move(183.8, 25, kLButton);
+    EXPECT_NEAR(s->getValue(), before + 0.01f, 1e-6f) << "letting go of Shift keeps the value";
+    move(207.6, 25, kLButton);
+    EXPECT_NEAR(s->getValue(), before + 0.11f, 1e-6f) << "then coarse again, from there";
+    release(207.6, 25);
+
+    // A Shift press away from the handle moves nothing.
+    s->setValue(0.5f);
+    press(30, 25, kLButton | kShift);
+    EXPECT_FLOAT_EQ(s->getValue(), 0.5f);
+    release(30, 25, kLButton | kShift);
+}
+
+TEST_F(Controls, ShiftTurnsAKnobTenTimesMoreFinely)
+{
+    CAnimKnob* k = knob();
+    binding->setKnobMode(kLinearMode);
+    k->setValue(0.2f);
+    press(38, 195, kLButton | kShift);
+    move(38, 195 - CAnimKnob::kLinearRange / 2, kLButton | kShift);
+    EXPECT_FLOAT_EQ(k->getValue(), 0.25f);
+    release(38, 100, kLButton | kShift);
+    binding->setKnobMode(kCircularMode);
+
+    // Circular: a Shift press does not jump to the pointer's angle; a quarter
+    // turn then moves a tenth of 90/270.
+    k->setValue(0.5f);
+    press(38, 180, kLButton | kShift); // the top of the knob
+    EXPECT_FLOAT_EQ(k->getValue(), 0.5f);
+    move(60, 195, kLButton | kShift);  // 3 o'clock
+    EXPECT_NEAR(k->getValue(), 0.5f + 0.1f * 90.0f / 270.0f, 1e-5f);
+    release(60, 195, kLButton | kShift);
+}
+
 TEST_F(Controls, DefaultValueNeedsExactlyLeftAndControl)
 {
     CHorizontalSlider* s = slider();

@@ -7,6 +7,8 @@
 #include "gui/CVSTGUITimer.h"
 #include "gui/platform/linux/X11Frame.h"
 
+#include <X11/keysym.h>
+
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -103,6 +105,68 @@ TEST_F(Frame, IdleRedrawsOnlyDirtyViews)
     a->setDirty(true);
     frame->idle();
     EXPECT_EQ(log(), (Strings{"a draw"}));
+}
+
+TEST_F(Frame, IdleWithNothingChangedDrawsAndShowsNothing)
+{
+    probe(CRect(0, 0, 10, 10), "a");
+    frame->idle();
+    const uint64_t draws = frame->getDrawCount();
+    const uint64_t shown = frame->getPresentCount();
+    for (int i = 0; i < 10; ++i)
+        frame->idle();
+    EXPECT_EQ(frame->getDrawCount(), draws);
+    EXPECT_EQ(frame->getPresentCount(), shown);
+}
+
+// A view that reports given parts of itself as changed, once.
+class PartsView : public ProbeView
+{
+public:
+    using ProbeView::ProbeView;
+    void collectInvalid(CInvalidRegion& region) override
+    {
+        for (const CRect& r : parts)
+            region.add(r);
+        parts.clear();
+    }
+    std::vector<CRect> parts;
+};
+
+TEST_F(Frame, ChangedPartsRedrawEveryViewUnderThemAndShowEachPartOnce)
+{
+    auto* wide = add(new PartsView(CRect(0, 0, 200, 10), "wide", log(), kMouseEventHandled));
+    probe(CRect(150, 0, 160, 10), "over");
+    probe(CRect(0, 20, 10, 30), "elsewhere");
+    frame->idle();
+    log().clear();
+    const uint64_t shown = frame->getPresentCount();
+    // Two touching columns merge; a third far away stays apart.
+    wide->parts = {CRect(10, 0, 11, 10), CRect(11, 0, 12, 10), CRect(155, 0, 156, 10)};
+    frame->idle();
+    EXPECT_EQ(log(), (Strings{"wide draw", "wide draw", "over draw"}));
+    EXPECT_EQ(frame->getPresentCount(), shown + 2);
+
+    log().clear();
+    frame->invalidRect(CRect(5, 25, 6, 26));
+    frame->invalidRect(CRect(400, 400, 500, 500)); // outside the window: nothing
+    frame->idle();
+    EXPECT_EQ(log(), (Strings{"elsewhere draw"}));
+    EXPECT_EQ(frame->getPresentCount(), shown + 3);
+}
+
+TEST(InvalidRegion, MergesTouchingRectanglesAndFoldsIntoOneWhenFull)
+{
+    CInvalidRegion region;
+    region.add(CRect(0, 0, 1, 10));
+    region.add(CRect(1, 0, 2, 10));
+    region.add(CRect());
+    ASSERT_EQ(region.size(), 1u);
+    EXPECT_EQ(region[0], CRect(0, 0, 2, 10));
+    for (int i = 0; i < 20; ++i)
+        region.add(CRect(10 + 3 * i, 0, 11 + 3 * i, 10));
+    EXPECT_LE(region.size(), CInvalidRegion::kCapacity);
+    EXPECT_EQ(region.bounds(), CRect(0, 0, 68, 10));
 }
 
 TEST_F(Frame, PendingGesturesEndWhenTheWindowGoes)
@@ -231,6 +295,18 @@ TEST(X11Events, ModifiersAndButtonsMapToWidgetBits)
     EXPECT_EQ(X11Frame::translateState(Button1Mask | Mod1Mask), kLButton | kAlt);
     EXPECT_EQ(X11Frame::translateState(Button2Mask | Button3Mask), kMButton | kRButton);
     EXPECT_EQ(X11Frame::translateState(LockMask | Mod2Mask), 0) << "caps and num lock are no modifiers";
+}
+
+TEST(X11Events, KeysMapToVstKeyCodes)
+{
+    const VstKeyCode ctrlZ = X11Frame::translateKey(XK_z, ControlMask | Mod2Mask);
+    EXPECT_EQ(ctrlZ.character, 'z');
+    EXPECT_EQ(ctrlZ.virt, 0);
+    EXPECT_EQ(ctrlZ.modifier, MODIFIER_CONTROL);
+    const VstKeyCode all = X11Frame::translateKey(XK_y, ControlMask | ShiftMask | Mod1Mask);
+    EXPECT_EQ(all.character, 'y');
+    EXPECT_EQ(all.modifier, MODIFIER_CONTROL | MODIFIER_SHIFT | MODIFIER_ALTERNATE);
+    EXPECT_EQ(X11Frame::translateKey(XK_F1, 0).character, 0) << "no character for keys that have none";
 }
 
 }

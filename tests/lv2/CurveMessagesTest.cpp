@@ -88,7 +88,9 @@ TEST_F(CurveMessagesTest, MalformedMessagesReadAsNothing)
         EXPECT_EQ(readCurveMessage(urids, atom(), n).kind, CurveMessage::Kind::none) << n;
     EXPECT_EQ(readCurveMessage(urids, nullptr, whole).kind, CurveMessage::Kind::none);
 
-    // A vector of another length, another element type or element size.
+    // A vector of another length, another element type or element size
+    // (its elements from a source of their own, at most 129 of 8 bytes).
+    static const int64_t elements[129] = {};
     auto forgeVector = [&](uint32_t childSize, LV2_URID childType, uint32_t count) {
         lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(buffer), sizeof buffer);
         LV2_Atom_Forge_Frame frame;
@@ -96,7 +98,7 @@ TEST_F(CurveMessagesTest, MalformedMessagesReadAsNothing)
         lv2_atom_forge_key(&forge, urids.patchProperty);
         lv2_atom_forge_urid(&forge, urids.curve);
         lv2_atom_forge_key(&forge, urids.patchValue);
-        lv2_atom_forge_vector(&forge, childSize, childType, count, buffer + 200);
+        lv2_atom_forge_vector(&forge, childSize, childType, count, elements);
         lv2_atom_forge_pop(&forge, &frame);
         return readCurveMessage(urids, atom(), written()).kind;
     };

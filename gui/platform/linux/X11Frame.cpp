@@ -1,5 +1,7 @@
 #include "gui/platform/linux/X11Frame.h"
 
+#include "gui/AEffGUIEditor.h"
+
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
 
@@ -65,8 +67,8 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     XSync(display.get(), False);
     ErrorTrap trap;
     XSetWindowAttributes attributes{};
-    attributes.event_mask =
-        ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | StructureNotifyMask;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            LeaveWindowMask | StructureNotifyMask | KeyPressMask | KeyReleaseMask;
     attributes.background_pixmap = None;
     Window window = XCreateWindow(display.get(), parentWindow, 0, 0, w, h, 0, CopyFromParent, InputOutput,
                                   CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
@@ -80,7 +82,7 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     // Mapped before the first picture is copied in: in a visible parent the
     // window shows at once, even before the host's first idle call.
     XSync(display.get(), False);
-    auto frame = std::unique_ptr<X11Frame>(new X11Frame(std::move(display), window, size, callback));
+    auto frame = std::unique_ptr<X11Frame>(new X11Frame(std::move(display), window, parentWindow, size, callback));
     frame->visual = info.visual;
     frame->depth = info.depth;
     frame->directCopy = (info.depth == 24 || info.depth == 32) && info.visual->red_mask == 0xff0000 &&
@@ -93,8 +95,9 @@ std::unique_ptr<IPlatformFrame> X11Frame::create(void* parent, const CRect& size
     return frame;
 }
 
-X11Frame::X11Frame(DisplayPtr display, Window window, const CRect& size, IPlatformFrameCallback* callback)
-    : display(std::move(display)), window(window), size(size), callback(callback)
+X11Frame::X11Frame(DisplayPtr display, Window window, Window parent, const CRect& size,
+                   IPlatformFrameCallback* callback)
+    : display(std::move(display)), window(window), parent(parent), size(size), callback(callback)
 {
 }
 
@@ -135,6 +138,34 @@ int32_t X11Frame::translateState(unsigned int state)
     if (state & Mod1Mask)
         s |= kAlt;
     return s;
+}
+
+VstKeyCode X11Frame::translateKey(unsigned long keySymbol, unsigned int state)
+{
+    VstKeyCode key{};
+    // Latin-1 key symbols are their characters.
+    if (keySymbol >= 0x20 && keySymbol <= 0x7e)
+        key.character = static_cast<VstInt32>(keySymbol);
+    if (state & ShiftMask)
+        key.modifier |= MODIFIER_SHIFT;
+    if (state & ControlMask)
+        key.modifier |= MODIFIER_CONTROL;
+    if (state & Mod1Mask)
+        key.modifier |= MODIFIER_ALTERNATE;
+    return key;
+}
+
+void X11Frame::handleKey(XKeyEvent& event)
+{
+    VstKeyCode key = translateKey(XLookupKeysym(&event, 0), event.state);
+    const bool taken = event.type == KeyPress ? callback->platformOnKeyDown(key) : callback->platformOnKeyUp(key);
+    if (taken || parent == 0)
+        return;
+    // Keys the editor does not use stay the host's: its shortcuts keep
+    // working while the pointer is over the editor.
+    event.window = parent;
+    XSendEvent(display.get(), parent, True, event.type == KeyPress ? KeyPressMask : KeyReleaseMask,
+               reinterpret_cast<XEvent*>(&event));
 }
 
 namespace
@@ -219,6 +250,15 @@ void X11Frame::handle(XEvent& event)
         callback->platformOnMouseUp(CPoint(e.x, e.y), CButtonState(state));
         break;
     }
+    case LeaveNotify:
+        // Into a window of ours never happens (no children); grabs aside.
+        if (event.xcrossing.mode == NotifyNormal)
+            callback->platformOnMouseExited();
+        break;
+    case KeyPress:
+    case KeyRelease:
+        handleKey(event.xkey);
+        break;
     case MotionNotify:
     {
         const XMotionEvent& e = event.xmotion;
@@ -256,7 +296,6 @@ void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
                       static_cast<unsigned>(bottom - y));
         image->data = nullptr; // owned by the back buffer
         XDestroyImage(image);
-        XFlush(display.get());
         return;
     }
     if (!windowSurface)
@@ -268,5 +307,10 @@ void X11Frame::present(cairo_surface_t* backBuffer, const CRect& area)
     cairo_fill(cr.get());
     cr.reset();
     cairo_surface_flush(windowSurface.get());
-    XFlush(display.get());
+}
+
+void X11Frame::flush()
+{
+    if (!windowGone)
+        XFlush(display.get());
 }

@@ -25,17 +25,25 @@ public:
 
     void processEvents() override;
     void present(cairo_surface_t* backBuffer, const CRect& area) override;
+    void flush() override;
 
     // Modifier and button bits of an X event state as widget button bits.
     static int32_t translateState(unsigned int state);
+    // A key (its unshifted key symbol) and the X event state as a VST key
+    // code: printable keys as their character, modifiers as VST modifier bits.
+    static VstKeyCode translateKey(unsigned long keySymbol, unsigned int state);
     Window getWindow() const { return window; }
+    // The frame's own connection (XNextRequest on it counts what it sent).
+    Display* getDisplay() const { return display.get(); }
 
 private:
-    X11Frame(DisplayPtr display, Window window, const CRect& size, IPlatformFrameCallback* callback);
+    X11Frame(DisplayPtr display, Window window, Window parent, const CRect& size, IPlatformFrameCallback* callback);
     void handle(XEvent& event);
+    void handleKey(XKeyEvent& event);
 
     DisplayPtr display;
     Window window;
+    Window parent;
     CRect size;
     IPlatformFrameCallback* callback;
     // Visuals with 8-bit red, green and blue in the back buffer's layout take

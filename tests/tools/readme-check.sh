@@ -28,7 +28,9 @@ while IFS= read -r line; do
   command=${line#    }
   case $command in *" edit "*) echo "(needs a display: $command)"; continue ;; esac
   echo "\$ $command"
-  (cd "$work" && eval "$command") >"$work/out" 2>&1 || { cat "$work/out"; fail "exit status $? from: $command"; }
+  (cd "$work" && eval "$command") >"$work/out" 2>&1
+  status=$?
+  [ "$status" -eq 0 ] || { cat "$work/out"; fail "exit status $status from: $command"; }
   count=$((count + 1))
 done < <(grep -E '^    build/tools/' "$readme")
 [ "$count" -ge 8 ] || fail "only $count example commands found"

@@ -1,12 +1,12 @@
 #include "FakeEffect.h"
 #include "auadapter/FxPreset.h"
-#include "tools/vsthost/PresetDiagnosis.h"
-#include "tools/vsthost/Renderer.h"
 #include "tools/kit/SoundFile.h"
 #include "tools/kit/SoundFileReader.h"
 #include "tools/kit/SoundFileWriter.h"
 #include "tools/kit/TestSignal.h"
 #include "tools/kit/ToolMain.h"
+#include "tools/vsthost/PresetDiagnosis.h"
+#include "tools/vsthost/Renderer.h"
 
 #include <gtest/gtest.h>
 

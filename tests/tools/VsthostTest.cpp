@@ -1,11 +1,10 @@
 // The vsthost program as a user runs it: exit codes, messages and files.
+#include "ToolProcess.h"
 #include "tools/kit/SoundFile.h"
 
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
-
-#include "ToolProcess.h"
 
 #include <csignal>
 #include <cstdio>

@@ -3,9 +3,9 @@
 #include "auadapter/TwinfoldException.h"
 #include "platform/SharedLibraryBundle.h"
 #include "tools/kit/FileChecks.h"
-#include "tools/vsthost/PresetDiagnosis.h"
 #include "tools/kit/ReplacingFile.h"
 #include "tools/kit/ToolMain.h"
+#include "tools/vsthost/PresetDiagnosis.h"
 
 #include <algorithm>
 #include <cctype>

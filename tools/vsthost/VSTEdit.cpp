@@ -4,8 +4,8 @@
 #include "tools/kit/EditorGestures.h"
 #include "tools/kit/EditorWindow.h"
 #include "tools/kit/Interruption.h"
-#include "tools/vsthost/EffectSession.h"
 #include "tools/kit/ToolMain.h"
+#include "tools/vsthost/EffectSession.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,16 +1,16 @@
 // vsthost: a command-line host for VST 2.4 effects. Lists an effect's
 // identity, parameters and programs; renders audio through it block by
 // block; saves its state as FXP or FXB.
-#include "tools/vsthost/CommandLine.h"
-#include "tools/vsthost/EffectSession.h"
 #include "tools/kit/FileChecks.h"
 #include "tools/kit/Interruption.h"
 #include "tools/kit/ProgressBar.h"
 #include "tools/kit/RenderReport.h"
-#include "tools/vsthost/Renderer.h"
 #include "tools/kit/SoundFileWriter.h"
-#include "tools/vsthost/VSTEdit.h"
 #include "tools/kit/ToolMain.h"
+#include "tools/vsthost/CommandLine.h"
+#include "tools/vsthost/EffectSession.h"
+#include "tools/vsthost/Renderer.h"
+#include "tools/vsthost/VSTEdit.h"
 
 #include <cinttypes>
 #include <cmath>

@@ -32,6 +32,8 @@ public:
 
     // False when no window could be made (no display, no parent window).
     bool isValid() const { return platform != nullptr; }
+    // The platform's handle of the window (an X11 Window id); null without one.
+    void* getPlatformHandle() const { return platform ? platform->getNativeHandle() : nullptr; }
     AEffGUIEditor* getEditor() const { return editor; }
     const CRect& getViewSize() const { return size; }
     double getScale() const { return scale; }

@@ -42,6 +42,9 @@ public:
     virtual void present(cairo_surface_t* backBuffer, const CRect& area) = 0;
     // [UI thread] Sends what present left waiting: one flush per redraw.
     virtual void flush() {}
+    // The window as the platform names it (an X11 Window id), for hosts that
+    // embed it by handle; null when there is none.
+    virtual void* getNativeHandle() const { return nullptr; }
 };
 
 // Creates the window as a child of `parent` (a native window handle), or

@@ -1,6 +1,7 @@
 #include "tests/editor/EditorWindowFixture.h"
 
-#include <cairo.h>
+#include "tests/support/WindowPixels.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
@@ -121,33 +122,17 @@ void EditorWindow::hover(int x, int y)
 
 std::vector<uint32_t> EditorWindow::grab()
 {
-    std::vector<uint32_t> pixels;
-    XImage* image = XGetImage(display, parent, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                              AllPlanes, ZPixmap);
-    if (!image)
-        return pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y) & 0xffffff));
-    XDestroyImage(image);
-    return pixels;
+    return grabWindowPixels(display, parent, width, height);
 }
 
 std::vector<uint32_t> EditorWindow::screenshot(const std::string& name)
 {
     const std::vector<uint32_t> pixels = grab();
-    if (pixels.size() != static_cast<size_t>(width * height))
-        return pixels;
-    cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    auto* data = cairo_image_surface_get_data(shot);
-    const int stride = cairo_image_surface_get_stride(shot);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            reinterpret_cast<uint32_t*>(data + y * stride)[x] = pixels[static_cast<size_t>(y * width + x)];
-    cairo_surface_mark_dirty(shot);
     const std::string path = std::string(DC_ARTIFACT_DIR) + "/" + name;
-    EXPECT_EQ(cairo_surface_write_to_png(shot, path.c_str()), CAIRO_STATUS_SUCCESS) << path;
-    cairo_surface_destroy(shot);
+    if (pixels.size() == static_cast<size_t>(width * height))
+    {
+        EXPECT_TRUE(savePixelsAsPng(pixels, width, height, path)) << path;
+    }
     return pixels;
 }
 

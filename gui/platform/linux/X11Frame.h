@@ -26,6 +26,7 @@ public:
     void processEvents() override;
     void present(cairo_surface_t* backBuffer, const CRect& area) override;
     void flush() override;
+    void* getNativeHandle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
 
     // Modifier and button bits of an X event state as widget button bits.
     static int32_t translateState(unsigned int state);

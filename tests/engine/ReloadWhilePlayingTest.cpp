@@ -8,7 +8,7 @@
 #include "tests/support/TestHost.h"
 
 #if DC_WITH_TOOLS
-#include "tools/EffectSession.h"
+#include "tools/vsthost/EffectSession.h"
 #endif
 
 #include <gtest/gtest.h>

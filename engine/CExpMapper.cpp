@@ -37,16 +37,35 @@ void CExpMapper::setRange(float min, float max)
     logSpan = logMax - logMin;
 }
 
-float CExpMapper::compute(float position)
+namespace {
+
+struct Mapped
+{
+    float currentLog, current, value;
+};
+
+inline Mapped map(float position, float logSpan, float logMin, float min, float max)
 {
     const float cl = position * logSpan + logMin;
     const float cur = std::exp(cl);
-    currentLog.store(cl, std::memory_order_relaxed);
-    current.store(cur, std::memory_order_relaxed);
     // A NaN position yields max: neither comparison holds for NaN.
-    const float v = (min > cur) ? min : (cur < max ? cur : max);
-    value.store(v, std::memory_order_relaxed);
-    return v;
+    return {cl, cur, (min > cur) ? min : (cur < max ? cur : max)};
+}
+
+} // namespace
+
+float CExpMapper::compute(float position)
+{
+    const Mapped m = map(position, logSpan, logMin, min, max);
+    currentLog.store(m.currentLog, std::memory_order_relaxed);
+    current.store(m.current, std::memory_order_relaxed);
+    value.store(m.value, std::memory_order_relaxed);
+    return m.value;
+}
+
+float CExpMapper::valueAt(float position) const
+{
+    return map(position, logSpan, logMin, min, max).value;
 }
 
 void CExpMapper::setValue(float position)

@@ -19,6 +19,9 @@ public:
     void setValue(float position);
     float setAndGetValue(float position);
     float getValue() const { return value.load(std::memory_order_relaxed); }
+    // [any thread] The value for a position, as setAndGetValue gives it,
+    // without touching the mapper's fields.
+    float valueAt(float position) const;
 
     float getMin() const { return min; }
     float getMax() const { return max; }

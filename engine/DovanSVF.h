@@ -2,27 +2,27 @@
 // low-pass, band-pass, high-pass and notch outputs at once.
 #pragma once
 
-#include <atomic>
-
 class DovanSVF
 {
 public:
     // Both arguments are accepted for compatibility and ignored.
     DovanSVF(float = 0.0f, int = 0) {}
 
-    // [audio thread] Two passes on input v; low, band and high then hold the outputs.
+    // The coefficient rule: the cutoff limited to at most a quarter of the
+    // sample rate and then to at least 31 Hz, freq and damp from it.
+    void setCutoff(float hz, float sampleRate);
+
+    // Two passes on input v; low, band and high then hold the outputs.
     inline void step(float v)
     {
         const float x = v > 0.9999f ? 0.9999f : (v < -0.9999f ? -0.9999f : v);
-        const float f = freq.load(std::memory_order_relaxed);
-        const float d = damp.load(std::memory_order_relaxed);
         float lo = low, bp = band, hp = 0.0f, no = 0.0f;
         for (int pass = 0; pass < 2; ++pass)
         {
-            no = x - d * bp;
-            lo = f * bp + lo;
+            no = x - damp * bp;
+            lo = freq * bp + lo;
             hp = no - lo;
-            bp = hp * f + bp - drive * bp * bp * bp;
+            bp = hp * freq + bp - drive * bp * bp * bp;
             bp = nudge(bp);
             bp = bp > 1.0f ? 1.0f : (bp < -1.0f ? -1.0f : bp);
         }
@@ -44,15 +44,15 @@ public:
     // input unchanged; the filter test checks every such float.
     static constexpr float kNudgeIdentityAbove = 0x1p-35f;
 
-    // Audio-thread state.
+    // State and outputs.
     float low = 0.0f;
     float band = 0.0f;
     float high = 0.0f;
     float notch = 0.0f;
-    // Coefficients, written by the thread that changes a cutoff.
-    std::atomic<float> freq{4422.0f};
-    std::atomic<float> cutoff{50.0f};
+    // Coefficients.
+    float freq = 4422.0f;
+    float cutoff = 50.0f;
     float drive = 0.15f;
-    std::atomic<float> damp{0.01f};
+    float damp = 0.01f;
     float oversampling = 2.0f;
 };

@@ -29,6 +29,7 @@ Table build()
         const int32_t lo = limited(first);
         t.base[b] = static_cast<uint8_t>(lo);
         t.step[b] = 0xFFFFFFFFu;
+        t.packed[b] = static_cast<int32_t>((static_cast<uint32_t>(lo) << 16) | Table::kLowMask);
         if (limited(last) == lo)
             continue;
         // Smallest float in the bucket whose index is above lo. Each bucket is
@@ -43,18 +44,29 @@ Table build()
                 a = m + 1;
         }
         t.step[b] = a;
+        t.packed[b] = static_cast<int32_t>((static_cast<uint32_t>(lo) << 16) | ((a & Table::kLowMask) - 1u));
     }
+    // Buckets are narrower than an index step, so every index begins either
+    // at a bucket's first float or at a bucket's step.
+    for (int32_t index = 127; index >= 0; --index)
+        for (uint32_t b = 0; b < (1u << Table::kBucketBits); ++b)
+        {
+            if (t.base[b] >= index)
+            {
+                t.first[index] = std::bit_cast<float>(one + b * width);
+                break;
+            }
+            if (t.base[b] + 1 == index && t.step[b] != 0xFFFFFFFFu)
+            {
+                t.first[index] = std::bit_cast<float>(t.step[b]);
+                break;
+            }
+        }
     return t;
 }
 
-// Built when the library loads, before any audio can run.
-const Table builtTable = build();
-
 } // namespace
 
-const Table& table()
-{
-    return builtTable;
-}
+const Table builtTable = build();
 
 } // namespace ShaperIndex

@@ -17,11 +17,29 @@ struct Table
 {
     static constexpr int kBucketBits = 10;
     static constexpr int kShift = 23 - kBucketBits;
+    static constexpr uint32_t kLowMask = (1u << kShift) - 1u;
     uint8_t base[1 << kBucketBits];
     uint32_t step[1 << kBucketBits];
+    // The same in one word for vector code: base << 16 | (the step's low
+    // kShift bits - 1), or kLowMask when the bucket has no step, so that
+    // index = base + ((bits & kLowMask) > (packed & 0xFFFF)).
+    int32_t packed[1 << kBucketBits];
+    // The smallest s of each index.
+    float first[128];
 };
 
-const Table& table();
+// Built when the library loads, before any audio can run.
+extern const Table builtTable;
+inline const Table& table()
+{
+    return builtTable;
+}
+
+// The smallest s with this index (0..127): indexOf(s) gives it back.
+inline float firstArgumentOf(int32_t index)
+{
+    return table().first[index < 0 ? 0 : (index > 127 ? 127 : index)];
+}
 
 // [audio thread] Index for s = |v| + 1 (s >= 1), limited to 0..127. NaN maps to 0.
 inline int32_t indexOf(float s)

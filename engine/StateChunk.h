@@ -1,6 +1,8 @@
 // The 564-byte state block: parameters and curve in native byte order.
 #pragma once
 
+#include "engine/Parameters.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -50,5 +52,23 @@ void write(unsigned char* data, size_t offset, T v)
 {
     std::memcpy(data + offset, &v, sizeof v);
 }
+
+// What reading a block gave.
+enum class Loaded
+{
+    refused,        // too short for its version, or no data: nothing to load
+    unknownVersion, // the parameters go to their defaults, the curve stays
+    restored,
+};
+
+// Reads a block into `state`, which holds what the fields the block does not
+// carry become (the defaults and the current curve). Never reads beyond
+// `size` nor beyond 564 bytes. Every value is bounded as it enters: a finite
+// parameter to 0..1 (a non-finite one keeps the default), a curve point to
+// 0..128.
+Loaded decode(const unsigned char* data, size_t size, EffectState& state);
+
+// Writes the state with the current version; the reserved words are zero.
+void encode(const EffectState& state, Buffer& out);
 
 } // namespace StateChunk

@@ -94,6 +94,8 @@ void DitherCrunchPlugin::run(uint32_t frames)
 {
     applyControlPorts();
     notify.begin(static_cast<LV2_Atom_Sequence*>(ports[kPortNotify]));
+    if (curvePending)
+        curvePending = !dsp->trySetCurve(pendingCurve);
     readControlEvents();
     processAudio(frames);
     writeNotifications(frames);
@@ -161,7 +163,9 @@ void DitherCrunchPlugin::handleEvent(const LV2_Atom* atom, uint32_t available)
     const CurveMessage message = readCurveMessage(urids, atom, available);
     if (message.kind == CurveMessage::Kind::setCurve)
     {
-        dsp->setCurve(message.points);
+        curvePending = !dsp->trySetCurve(message.points);
+        if (curvePending)
+            std::memcpy(pendingCurve, message.points, sizeof pendingCurve);
         curveSetByMessage = true;
     }
     else if (message.kind == CurveMessage::Kind::getCurve)

@@ -72,6 +72,10 @@ private:
     bool firstRun = true;
     bool curveRequested = false;
     bool curveSetByMessage = false;
+    // A curve from a message that met a state restore under way on another
+    // thread: written at a later run rather than waited for.
+    bool curvePending = false;
+    int32_t pendingCurve[kCurvePoints] = {};
     uint32_t curveCountSent = 0;
     int32_t indicesSent[2] = {-1, -1};
     int32_t indicesDrawn[2] = {-1, -1};

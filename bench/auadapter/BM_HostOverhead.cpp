@@ -3,13 +3,13 @@
 // command-line host's pipeline, for Dithercrunch and a DPF effect.
 #include "auadapter/VSTPlugIn.h"
 #include "platform/SharedLibraryBundle.h"
-#include "tools/EffectSession.h"
-#include "tools/Renderer.h"
-#include "tools/SoundFile.h"
-#include "tools/SoundFileReader.h"
-#include "tools/SoundFileWriter.h"
-#include "tools/TestSignal.h"
-#include "tools/ToolHost.h"
+#include "tools/vsthost/EffectSession.h"
+#include "tools/vsthost/Renderer.h"
+#include "tools/kit/SoundFile.h"
+#include "tools/kit/SoundFileReader.h"
+#include "tools/kit/SoundFileWriter.h"
+#include "tools/kit/TestSignal.h"
+#include "tools/vsthost/ToolHost.h"
 
 #include <benchmark/benchmark.h>
 

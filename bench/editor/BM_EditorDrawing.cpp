@@ -46,8 +46,7 @@ public:
     }
     void moveHighlight(int32_t i)
     {
-        lastIndexL.store(i & 127);
-        lastIndexR.store((i * 7) & 127);
+        setLastCurveIndices(i & 127, (i * 7) & 127);
     }
     ADEditor* gui() const { return static_cast<ADEditor*>(editor); }
     // One firing of the editor's timer, which also moves the highlight.

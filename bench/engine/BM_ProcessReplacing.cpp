@@ -50,5 +50,5 @@ void BM_ProcessReplacing_BothFilters(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_ProcessReplacing_Defaults)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(BM_ProcessReplacing_Defaults)->Arg(1)->Arg(16)->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK(BM_ProcessReplacing_BothFilters)->Arg(64)->Arg(512)->Arg(4096);

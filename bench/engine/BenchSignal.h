@@ -1,5 +1,4 @@
-// A deterministic music-like test signal for the benchmarks: three partials
-// under a slow envelope plus a little noise, peaking near 0.9.
+// Deterministic test signals for the benchmarks.
 #pragma once
 
 #include <cmath>
@@ -8,6 +7,7 @@
 
 namespace bench {
 
+// Three partials under a slow envelope plus a little noise, peaking near 0.9.
 inline std::vector<float> musicLikeSignal(size_t frames, uint32_t seed)
 {
     std::vector<float> out(frames);
@@ -24,6 +24,20 @@ inline std::vector<float> musicLikeSignal(size_t frames, uint32_t seed)
                                      0.12 * std::sin(twoPi * 1234.0 * t + 1.1)) +
                          n;
         out[i] = static_cast<float>(v);
+    }
+    return out;
+}
+
+// Uniform white noise with an RMS level of -10 dBFS (peak 0.5477).
+inline std::vector<float> whiteNoise(size_t frames, uint32_t seed)
+{
+    const double peak = std::pow(10.0, -10.0 / 20.0) * std::sqrt(3.0);
+    std::vector<float> out(frames);
+    uint32_t state = seed;
+    for (auto& v : out)
+    {
+        state = state * 1664525u + 1013904223u;
+        v = static_cast<float>((static_cast<double>(state >> 8) / 8388608.0 - 1.0) * peak);
     }
     return out;
 }

@@ -68,15 +68,17 @@ inline VstIntPtr loadChunk(AEffect* e, const unsigned char* bytes, size_t size)
 // Every display text, each into a 256-byte buffer.
 inline void readDisplays(AEffect* e)
 {
+    // Every query writes a terminated text of at most 9 characters into a
+    // buffer that held none.
     for (VstInt32 i = -1; i <= 14; ++i)
-    {
-        std::vector<char> text(256, 0);
-        dispatch(e, effGetParamDisplay, i, 0, text.data());
-        if (std::memchr(text.data(), 0, text.size()) == nullptr)
-            __builtin_trap();
-        dispatch(e, effGetParamName, i, 0, text.data());
-        dispatch(e, effGetParamLabel, i, 0, text.data());
-    }
+        for (VstInt32 opcode : {effGetParamDisplay, effGetParamName, effGetParamLabel})
+        {
+            std::vector<char> text(256, 'X');
+            dispatch(e, opcode, i, 0, text.data());
+            const void* end = std::memchr(text.data(), 0, text.size());
+            if (end == nullptr || static_cast<const char*>(end) - text.data() > 9)
+                __builtin_trap();
+        }
 }
 
 } // namespace fuzzhost

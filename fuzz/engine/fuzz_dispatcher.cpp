@@ -258,6 +258,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
     }
+    // Whatever the host sent, the parameters hold values within 0..1.
+    for (VstInt32 i = 0; i < 9; ++i)
+    {
+        const float v = e->getParameter(e, i);
+        if (!(v >= 0.0f && v <= 1.0f))
+            __builtin_trap();
+    }
     fuzzhost::readDisplays(e);
     fuzzhost::dispatch(e, effClose);
     return 0;

@@ -2,7 +2,9 @@
 // Besides the sanitizers' checks it asserts what a host relies on:
 // - a refused chunk leaves the state as it was;
 // - an accepted chunk reads back as 564 bytes that reload to themselves;
-// - bytes past 564 are never looked at.
+// - bytes past 564 are never looked at;
+// - whatever the bytes, parameters read back within 0..1, curve points
+//   within 0..128, and the output stays bounded.
 #include "fuzz/engine/FuzzHost.h"
 
 #include <cmath>
@@ -23,6 +25,22 @@ AEffect* create()
     return e;
 }
 
+// Every value the chunk could set is bounded.
+void checkBounded(AEffect* e)
+{
+    for (VstInt32 i = 0; i < 9; ++i)
+    {
+        const float v = e->getParameter(e, i);
+        check(v >= 0.0f && v <= 1.0f);
+    }
+    for (int p = 0; p < 128; ++p)
+    {
+        e->setParameter(e, 10, static_cast<float>(p));
+        const float point = e->getParameter(e, 11);
+        check(point >= 0.0f && point <= 128.0f);
+    }
+}
+
 void processShortBlock(AEffect* e)
 {
     constexpr int kFrames = 64;
@@ -36,6 +54,10 @@ void processShortBlock(AEffect* e)
     float* out[2] = {outL.data(), outR.data()};
     e->processReplacing(e, in, out, kFrames);
     e->process(e, in, out, kFrames);
+    // Inputs within 0.9, gains within 4: the filters' outputs stay within a
+    // small multiple of full scale; NaN or a runaway level would not.
+    for (int i = 0; i < kFrames; ++i)
+        check(std::fabs(outL[i]) <= 64.0f && std::fabs(outR[i]) <= 64.0f);
 }
 
 } // namespace
@@ -66,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzzhost::dispatch(cut, effClose);
     }
 
+    checkBounded(e);
     processShortBlock(e);
     fuzzhost::readDisplays(e);
     for (VstInt32 i = 0; i < 14; ++i)

@@ -1,7 +1,7 @@
 #include "RoundTripAudio.h"
 
-#include "tools/SoundFile.h"
-#include "tools/TestSignal.h"
+#include "tools/kit/SoundFile.h"
+#include "tools/kit/TestSignal.h"
 
 std::vector<float> generatedNoise(double seconds)
 {

@@ -1,6 +1,6 @@
 #include "ViewTestSupport.h"
 
-#include "tools/AUViewHost.h"
+#include "tools/auhost/AUViewHost.h"
 
 #include <Carbon/Carbon.h>
 

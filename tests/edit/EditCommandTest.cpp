@@ -21,6 +21,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -218,6 +219,9 @@ TEST_F(EditCommand, VsthostEditPrintsChangesAndSavesTheStateWhenTheWindowIsClose
     EXPECT_NE(text.find("PreGain = "), std::string::npos) << text;
     EXPECT_NE(text.find("PreGain: end"), std::string::npos) << text;
     EXPECT_NE(text.find("Pre FlTy = "), std::string::npos) << text;
+    // The drawn curve is named as the curve, and the host hears that the state changed.
+    EXPECT_NE(text.find("curve: begin\ncurve: end\nstate changed (updateDisplay)\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("parameter 10"), std::string::npos) << text;
     EXPECT_NE(text.find("wrote program " + saved.string()), std::string::npos) << text;
     const std::string state = readFile(saved);
     ASSERT_GE(state.size(), 60u);
@@ -250,6 +254,7 @@ TEST_F(EditCommand, AuhostEditEmbedsTheViewPrintsWhatTheHostHearsAndSavesTheStat
     EXPECT_NE(text.find("PreGain = "), std::string::npos) << text;
     EXPECT_NE(text.find("PreGain: end"), std::string::npos) << text;
     EXPECT_NE(text.find("PostFlTy: begin"), std::string::npos) << text;
+    EXPECT_NE(text.find("curve: begin\ncurve: end\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("parameter 10"), std::string::npos) << "the curve is no parameter the host hears about";
     EXPECT_NE(text.find("wrote " + saved.string()), std::string::npos) << text;
     EXPECT_NE(readFile(saved).find("<key>vstdata</key>"), std::string::npos);
@@ -271,6 +276,22 @@ TEST_F(EditCommand, VsthostEditSurvivesItsWindowBeingDestroyed)
     XDestroyWindow(display, window);
     XSync(display, False);
     EXPECT_EQ(finish(), 0) << err();
+}
+
+TEST_F(EditCommand, CtrlCClosesTheWindowAsClosingDoesAndTheStateIsSaved)
+{
+    const fs::path program = folder / "edited.fxp", state = folder / "edited.aupreset";
+    for (const auto& [arguments, title, saved] :
+         {std::tuple{std::vector<std::string>{DC_VSTHOST, "edit", DC_VST_PLUGIN, "--save", program.string()}, "vsthost:", program},
+          std::tuple{std::vector<std::string>{DC_AUHOST, "edit", DC_AU_BUNDLE, "--save", state.string()}, "auhost:", state}})
+    {
+        start(arguments);
+        ASSERT_NE(waitForWindow(title), 0u) << err();
+        kill(pid, SIGINT);
+        EXPECT_EQ(finish(), 0) << err();
+        EXPECT_NE(out().find("wrote "), std::string::npos) << out();
+        EXPECT_TRUE(fs::exists(saved)) << saved;
+    }
 }
 
 TEST_F(EditCommand, WithoutADisplayBothToolsFailClearly)

@@ -32,8 +32,7 @@ void EditedEffect::setParameter(VstInt32 index, float value)
 
 void EditedEffect::setLastCurveIndices(VstInt32 left, VstInt32 right)
 {
-    lastIndexL.store(left);
-    lastIndexR.store(right);
+    Vivuzudid::setLastCurveIndices(left, right);
 }
 
 VstIntPtr EditedEffect::host(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)

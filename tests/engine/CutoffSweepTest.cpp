@@ -1,7 +1,8 @@
-// Every cutoff position of a 16-bit grid, and out-of-range ones, for both
-// filter slots and the three filter types: coefficients and audio against the
-// literal model, bit for bit.
+// Every cutoff position of a 16-bit grid, and out-of-range ones (which the
+// effect clamps), for both filter slots and the three filter types, on every
+// kernel: coefficients and audio against the literal model, bit for bit.
 #include "engine/Vivuzudid.h"
+#include "tests/engine/ExactChainKernels.h"
 #include "tests/engine/ReferenceChain.h"
 
 #include <gtest/gtest.h>
@@ -51,18 +52,20 @@ std::vector<float> positions()
     return out;
 }
 
-class CutoffSweep : public ::testing::TestWithParam<std::tuple<Slot, FilterType>>
+class CutoffSweep : public ::testing::TestWithParam<std::tuple<const Chain::Kernel*, Slot, FilterType>>
 {
 };
 
 TEST_P(CutoffSweep, CoefficientsAndAudioMatchTheFormulasAtEveryPosition)
 {
-    const auto [slot, type] = GetParam();
+    const auto [kernel, slot, type] = GetParam();
     Vivuzudid engine(nullptr);
+    engine.setKernel(*kernel);
     reference::Chain model;
+    // The effect holds positions within 0..1.
     auto set = [&](VstInt32 index, float v) {
         engine.setParameter(index, v);
-        model.set(index, v);
+        model.set(index, v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v));
     };
     // Shaper off, so the filter output reaches the output unquantised.
     set(kShaperSw, 0.0f);
@@ -73,21 +76,22 @@ TEST_P(CutoffSweep, CoefficientsAndAudioMatchTheFormulasAtEveryPosition)
     for (float position : positions())
     {
         set(slot.cutIndex, position);
-        for (int which = slot.firstFilter; which < slot.firstFilter + 2; ++which)
-        {
-            const DovanSVF& f = engine.filter(which);
-            ASSERT_EQ(std::bit_cast<uint32_t>(f.freq.load()), std::bit_cast<uint32_t>(model.f[which].freq))
-                << "freq at position " << position;
-            ASSERT_EQ(std::bit_cast<uint32_t>(f.damp.load()), std::bit_cast<uint32_t>(model.f[which].damp))
-                << "damp at position " << position;
-            ASSERT_EQ(f.cutoff.load(), model.f[which].cutoff) << "cutoff at position " << position;
-        }
         float l[4], r[4], expL[4], expR[4];
         std::copy(input[0], input[0] + 4, l);
         std::copy(input[1], input[1] + 4, r);
         float* io[2] = {l, r};
         engine.processReplacing(io, io, 4);
         model.block(input[0], input[1], expL, expR, 4);
+        // The block ran with the coefficients of this position.
+        for (int which = slot.firstFilter; which < slot.firstFilter + 2; ++which)
+        {
+            const DovanSVF& f = engine.filter(which);
+            ASSERT_EQ(std::bit_cast<uint32_t>(f.freq), std::bit_cast<uint32_t>(model.f[which].freq))
+                << "freq at position " << position;
+            ASSERT_EQ(std::bit_cast<uint32_t>(f.damp), std::bit_cast<uint32_t>(model.f[which].damp))
+                << "damp at position " << position;
+            ASSERT_EQ(f.cutoff, model.f[which].cutoff) << "cutoff at position " << position;
+        }
         for (int i = 0; i < 4; ++i)
         {
             ASSERT_EQ(std::bit_cast<uint32_t>(l[i]), std::bit_cast<uint32_t>(expL[i])) << "left at position " << position;
@@ -96,9 +100,11 @@ TEST_P(CutoffSweep, CoefficientsAndAudioMatchTheFormulasAtEveryPosition)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SlotsAndTypes, CutoffSweep, ::testing::Combine(::testing::ValuesIn(kSlots), ::testing::ValuesIn(kTypes)),
+INSTANTIATE_TEST_SUITE_P(Kernels, CutoffSweep,
+                         ::testing::Combine(::testing::ValuesIn(exact::kernels()), ::testing::ValuesIn(kSlots), ::testing::ValuesIn(kTypes)),
                          [](const auto& info) {
-                             std::string name = std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                             std::string name = std::string(std::get<0>(info.param)->name) + "_" + std::get<1>(info.param).name +
+                                                "_" + std::get<2>(info.param).name;
                              for (auto& c : name)
                                  if (c == '-')
                                      c = '_';
@@ -112,8 +118,11 @@ TEST(CutoffCoefficient, KnownPositionGivesTheOneProductCoefficient)
     reference::Chain model;
     engine.setParameter(kPreCutoff, 38438.0f / 65536.0f);
     model.set(kPreCutoff, 38438.0f / 65536.0f);
-    EXPECT_NEAR(engine.filter(0).cutoff.load(), 989.512146f, 1e-3f);
-    EXPECT_EQ(std::bit_cast<uint32_t>(engine.filter(0).freq.load()), std::bit_cast<uint32_t>(model.f[0].freq));
+    float l = 0.0f, r = 0.0f;
+    float* io[2] = {&l, &r};
+    engine.processReplacing(io, io, 1);
+    EXPECT_NEAR(engine.filter(0).cutoff, 989.512146f, 1e-3f);
+    EXPECT_EQ(std::bit_cast<uint32_t>(engine.filter(0).freq), std::bit_cast<uint32_t>(model.f[0].freq));
 }
 
 } // namespace

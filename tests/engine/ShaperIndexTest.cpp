@@ -15,17 +15,31 @@ int32_t limitedLiteral(float s)
     return i > 127 ? 127 : (i < 0 ? 0 : i);
 }
 
+// The bucket lookup, its packed form for vector code, and the first float of
+// each index, against the formula for every float s = |v| + 1 from 1 to 2.
 TEST(ShaperIndex, EqualsTheFormulaForEveryFloatFromOneToTwo)
 {
+    using Table = ShaperIndex::Table;
+    const Table& t = ShaperIndex::table();
     const uint32_t first = std::bit_cast<uint32_t>(1.0f), last = std::bit_cast<uint32_t>(2.0f);
-    uint32_t mismatches = 0;
-    for (uint32_t u = first; u <= last; ++u)
+    uint32_t mismatches = 0, packedMismatches = 0, firstMismatches = 0;
+    int32_t previous = -1;
+    for (uint32_t u = first; u < last; ++u)
     {
         const float s = std::bit_cast<float>(u);
-        if (ShaperIndex::indexOf(s) != limitedLiteral(s))
-            ++mismatches;
+        const int32_t expected = limitedLiteral(s);
+        mismatches += ShaperIndex::indexOf(s) != expected ? 1u : 0u;
+        const int32_t e = t.packed[(u >> Table::kShift) & ((1u << Table::kBucketBits) - 1u)];
+        const int32_t packed = (e >> 16) + (static_cast<int32_t>(u & Table::kLowMask) > (e & 0xFFFF) ? 1 : 0);
+        packedMismatches += packed != expected ? 1u : 0u;
+        if (expected != previous)
+            firstMismatches += ShaperIndex::firstArgumentOf(expected) != s ? 1u : 0u;
+        previous = expected;
     }
     EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(packedMismatches, 0u);
+    EXPECT_EQ(firstMismatches, 0u);
+    EXPECT_EQ(ShaperIndex::indexOf(2.0f), 127);
 }
 
 TEST(ShaperIndex, EveryFloatAboveTwoUsesTheLastPoint)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -26,17 +27,18 @@ protected:
 
     float uniform(float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); }
 
+    // The effect holds parameters within 0..1 and points within 0..128.
     void set(int index, float v)
     {
         host.setParameter(index, v);
-        model.set(index, v);
+        model.set(index, std::clamp(v, 0.0f, 1.0f));
     }
 
     void setPoint(int i, int64_t v)
     {
         host.setParameter(10, (float)i);
         host.setParameter(11, (float)v);
-        model.curve[i] = v;
+        model.curve[i] = std::clamp<int64_t>(v, 0, 128);
     }
 
     std::vector<float> signal(int frames)
@@ -117,12 +119,16 @@ TEST_F(SignalChain, EveryFilterTypeOnBothSlots)
         }
 }
 
-TEST_F(SignalChain, CurveValuesBeyondTheDrawnRangeScaleLinearly)
+TEST_F(SignalChain, CurvePointsBeyondTheirRangeAreBounded)
 {
-    // Loaded chunks may carry any int32 point; 128 silences, negatives exceed 1.
+    // 128 silences, 0 is full scale: nothing beyond reaches the shaper.
     setPoint(0, 128);
     setPoint(127, -1000);
     setPoint(64, 2147483647);
+    host.setParameter(10, 127.0f);
+    EXPECT_EQ(host.getParameter(11), 0.0f);
+    host.setParameter(10, 64.0f);
+    EXPECT_EQ(host.getParameter(11), 128.0f);
     compareBlock(2048, false);
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -160,6 +161,63 @@ TEST_F(StateChunk, ShortDamagedBlocksAreRefusedAndChangeNothing)
     EXPECT_EQ(host.chunk(), before);
 }
 
+// As found: parameters in range, every curve point INT32_MIN; a 0.5 sine came
+// out at 8.4e6 (+138 dB).
+TEST_F(StateChunk, CurvePointsOfInt32MinLoadBoundedAndTheOutputStaysBounded)
+{
+    auto c = host.chunk();
+    for (int i = 0; i < 128; ++i)
+        put(c, 32 + 4 * i, INT32_MIN);
+    ASSERT_EQ(host.loadChunk(c), 1);
+    for (int i : {0, 64, 127})
+        EXPECT_EQ(point(i), 0.0f) << i; // full scale, the loudest a point can be
+    host.setParameter(0, 1.0f);
+    host.setParameter(2, 1.0f);
+    std::vector<float> l(512), r(512);
+    for (int k = 0; k < 512; ++k)
+        l[k] = r[k] = 0.5f * std::sin(k * 0.05f);
+    float* io[2] = {l.data(), r.data()};
+    host.processReplacing(io, io, 512);
+    for (int k = 0; k < 512; ++k)
+    {
+        ASSERT_LE(std::fabs(l[k]), 1.0f) << k;
+        ASSERT_LE(std::fabs(r[k]), 1.0f) << k;
+    }
+}
+
+// What each kind of bad field loads as: parameters out of range are clamped
+// to 0..1, non-finite ones keep their default, points are bounded to 0..128.
+TEST_F(StateChunk, OutOfRangeFieldsLoadClampedAndNonFiniteOnesAsDefaults)
+{
+    scramble();
+    auto c = host.chunk();
+    put(c, 4, 1e30f);            // PreGain
+    put(c, 8, -4.0f);            // PrePan
+    put(c, 12, std::nanf(""));   // PostGain: default 0.5
+    put(c, 20, -INFINITY);       // ShaperSw: default 1.0
+    put(c, 544, INFINITY);       // Wet Dry: default 1.0
+    put(c, 548, 2.0f);           // Pre FlTy
+    put(c, 560, -0.5f);          // Post Cut
+    put(c, 32, INT32_MAX);
+    put(c, 36, -1);
+    put(c, 40, 129);
+    put(c, 44, 128);
+    ASSERT_EQ(host.loadChunk(c), 1);
+    const float expected[9] = {1.0f, 0.0f, 0.5f, 1.0f, 1.0f, 1.0f, at<float>(c, 556), at<float>(c, 552), 0.0f};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(host.getParameter(i), expected[i]) << i;
+    EXPECT_EQ(point(0), 128.0f);
+    EXPECT_EQ(point(1), 0.0f);
+    EXPECT_EQ(point(2), 128.0f);
+    EXPECT_EQ(point(3), 128.0f);
+    // And the state saved next holds the bounded values.
+    const auto saved = host.chunk();
+    EXPECT_EQ(at<float>(saved, 4), 1.0f);
+    EXPECT_EQ(at<int32_t>(saved, 32), 128);
+    EXPECT_EQ(at<int32_t>(saved, 36), 0);
+    EXPECT_EQ(host.text(effGetParamDisplay, 5), " HIPASS");
+}
+
 TEST_F(StateChunk, GarbageAndNonFiniteFieldsLoadSafely)
 {
     std::mt19937 rng(99);
@@ -175,10 +233,17 @@ TEST_F(StateChunk, GarbageAndNonFiniteFieldsLoadSafely)
                 put(c, off, std::nanf(""));
         host.loadChunk(c);
         for (int i = 0; i < 9; ++i)
-            ASSERT_TRUE(std::isfinite(host.getParameter(i)));
+        {
+            const float v = host.getParameter(i);
+            ASSERT_TRUE(v >= 0.0f && v <= 1.0f) << i << " " << v;
+        }
+        for (int i : {0, 77, 127})
+            ASSERT_TRUE(point(i) >= 0.0f && point(i) <= 128.0f) << i;
         float l[16] = {0.5f}, r[16] = {-0.5f};
         float* io[2] = {l, r};
         host.processReplacing(io, io, 16);
+        for (int k = 0; k < 16; ++k)
+            ASSERT_TRUE(std::fabs(l[k]) <= 64.0f && std::fabs(r[k]) <= 64.0f) << k;
     }
 }
 

@@ -3,7 +3,7 @@
 // into the VST form the way vsthost --preset loads it. The README lists them.
 #include "resources/presets/FactoryPresets.h"
 #include "tests/lv2/Lv2TestSupport.h"
-#include "tools/EffectSession.h"
+#include "tools/vsthost/EffectSession.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/CommandLine.h"
+#include "tools/vsthost/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -22,17 +22,18 @@ TEST(CommandLine, ParsesARenderWithEveryOption)
                                                       "--block 64 --preset p.fxb --set 3=0.25 --set PreGain=1 --cc 1.5:70:100 --cc 0:71:0:16 "
                                                       "--tail 1 --format=pcm16 -q"));
     EXPECT_EQ(line.command, CommandLine::Command::render);
-    EXPECT_EQ(line.effect + line.generate + line.output + line.preset, "fx.sosweepout.flacp.fxb");
-    EXPECT_EQ(line.seconds + line.channels + *line.sampleRate + line.blockSize + line.tailSeconds, 2.5 + 1 + 96000 + 64 + 1);
+    const RenderOptions& r = line.render;
+    EXPECT_EQ(line.effect + r.generate + r.output + line.preset, "fx.sosweepout.flacp.fxb");
+    EXPECT_EQ(r.seconds + r.channels + *line.sampleRate + r.blockSize + r.tailSeconds, 2.5 + 1 + 96000 + 64 + 1);
     ASSERT_EQ(line.settings.size(), 2u);
     EXPECT_EQ(line.settings[1].parameter, "PreGain");
     EXPECT_EQ(line.settings[1].value, 1.0f);
-    ASSERT_EQ(line.controlChanges.size(), 2u);
-    const ControlChange& c = line.controlChanges[0];
+    ASSERT_EQ(r.controlChanges.size(), 2u);
+    const ControlChange& c = r.controlChanges[0];
     EXPECT_EQ(c.seconds * 1000 + c.controller + c.value + c.channel, 1500 + 70 + 100 + 1);
-    EXPECT_EQ(line.controlChanges[1].channel, 16);
+    EXPECT_EQ(r.controlChanges[1].channel, 16);
     EXPECT_TRUE(line.quiet);
-    EXPECT_EQ(line.format, SampleFormat::pcm16);
+    EXPECT_EQ(r.format, SampleFormat::pcm16);
     EXPECT_EQ(parseSetting("Wet Dry=0.5").parameter, "Wet Dry");
     EXPECT_TRUE(CommandLine::parse(words("save fx.so -o a.fxb")).bank);
     EXPECT_FALSE(CommandLine::parse(words("save fx.so -o a.fxp")).bank);
@@ -42,13 +43,18 @@ TEST(CommandLine, ParsesARenderWithEveryOption)
 
 TEST(CommandLine, HelpAndVersionAreAnswersNotCommands)
 {
-    const ArgumentParser& parser = CommandLine::parser();
-    EXPECT_TRUE(parser.parse(words("--version")).version);
-    for (const char* asked : {"--help", "-h", "help", "help render", "render --help", "render fx.so -o x.wav -h"})
-        EXPECT_TRUE(parser.parse(words(asked)).help) << asked;
-    EXPECT_EQ(parser.parse(words("help save")).command, "save");
-    EXPECT_TRUE(parser.parse({}).command.empty());
-    EXPECT_NE(parser.help("render").find("--format F"), std::string::npos);
+    auto parse = [](const std::vector<std::string>& arguments) {
+        CommandLine line;
+        return CommandLine::describe(line)->parse(arguments);
+    };
+    EXPECT_TRUE(parse(words("--version")).version);
+    for (const char* asked : {"--help", "-h", "help", "help render", "--help render", "render --help", "render fx.so -o x.wav -h"})
+        EXPECT_TRUE(parse(words(asked)).help) << asked;
+    EXPECT_EQ(parse(words("help save")).command, "save");
+    EXPECT_EQ(parse(words("--help save")).command, "save");
+    EXPECT_TRUE(parse({}).command.empty());
+    CommandLine line;
+    EXPECT_NE(CommandLine::describe(line)->help("render").find("--format F"), std::string::npos);
 }
 
 class BadCommandLine : public ::testing::TestWithParam<std::pair<const char*, const char*>>

@@ -1,12 +1,12 @@
 #include "FakeEffect.h"
 #include "auadapter/FxPreset.h"
-#include "tools/PresetDiagnosis.h"
-#include "tools/Renderer.h"
-#include "tools/SoundFile.h"
-#include "tools/SoundFileReader.h"
-#include "tools/SoundFileWriter.h"
-#include "tools/TestSignal.h"
-#include "tools/ToolMain.h"
+#include "tools/kit/SoundFile.h"
+#include "tools/kit/SoundFileReader.h"
+#include "tools/kit/SoundFileWriter.h"
+#include "tools/kit/TestSignal.h"
+#include "tools/kit/ToolMain.h"
+#include "tools/vsthost/PresetDiagnosis.h"
+#include "tools/vsthost/Renderer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The vsthost program as a user runs it: exit codes, messages and files.
-#include "tools/SoundFile.h"
+#include "ToolProcess.h"
+#include "tools/kit/SoundFile.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -22,19 +19,6 @@ namespace
 
 const std::string kMVerb = "/usr/lib/vst/MVerb-vst.so";
 const std::string kEQ = "/usr/lib/vst/3BandEQ-vst.so";
-
-struct Outcome
-{
-    int status = -1;
-    std::string out, err;
-    long peakKilobytes = 0; // the child's maximum resident set
-};
-
-std::string contents(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Expectation
 {
@@ -50,35 +34,9 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
     std::string at(const std::string& name) const { return (dir / name).string(); }
 
-    // Runs vsthost through the shell (the arguments as a user types them),
-    // with stdout and stderr captured apart, and measures its peak memory.
-    Outcome run(const std::string& arguments) const
-    {
-        const std::string command = "exec " + std::string(DC_VSTHOST) + " " + arguments + " >" + at("stdout") + " 2>" + at("stderr");
-        pid_t child = 0;
-        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-        Outcome result;
-        if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            return result;
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.peakKilobytes = usage.ru_maxrss;
-        result.out = contents(at("stdout"));
-        result.err = contents(at("stderr"));
-        return result;
-    }
-    // Files in the folder other than the captured output.
-    std::vector<std::string> files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir))
-            if (entry.path().filename() != "stdout" && entry.path().filename() != "stderr")
-                names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    // Runs vsthost through the shell, with the arguments as a user types them.
+    Outcome run(const std::string& arguments) const { return tool.run(std::string(DC_VSTHOST) + " " + arguments); }
+    std::vector<std::string> files() const { return tool.files(); }
 
     void expectAll(const std::vector<Expectation>& cases) const
     {
@@ -92,6 +50,7 @@ protected:
     }
 
     const fs::path dir = fs::temp_directory_path() / ("vsthost-" + std::to_string(getpid()));
+    const ToolProcess tool{dir};
 };
 
 TEST_F(VsthostTest, EveryBadInputFailsWithItsCauseAndStatus)
@@ -171,15 +130,10 @@ TEST_F(VsthostTest, NeverWritesOverItsInputAndAFailedRunLeavesTheOutputAlone)
     std::ofstream(at("out.wav")) << "previous render";
     std::ofstream(at("bad.fxp")) << "CcnK";
     EXPECT_EQ(run("render " + kMVerb + " -i " + at("in.wav") + " -p " + at("bad.fxp") + " -o " + at("out.wav")).status, 1);
-    pid_t child = 0;
-    const std::string longRender = "exec " + std::string(DC_VSTHOST) + " render " + kMVerb + " --generate noise --seconds 86400 -q -o " + at("out.wav");
-    const char* argv[] = {"/bin/sh", "-c", longRender.c_str(), nullptr};
-    ASSERT_EQ(posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const pid_t child = tool.start(std::string(DC_VSTHOST) + " render " + kMVerb + " --generate noise --seconds 86400 -q -o " + at("out.wav"));
+    ASSERT_TRUE(ToolProcess::waitForOutput(child, dir, std::chrono::seconds(20)));
     kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(tool.finish(child).signal, SIGTERM);
     EXPECT_EQ(contents(at("out.wav")), "previous render");
     EXPECT_EQ(files(), (std::vector<std::string>{"bad.fxp", "empty", "hard.wav", "in.wav", "out.wav", "soft.wav"}));
 
@@ -283,6 +237,29 @@ TEST_F(VsthostTest, InfoShowsWhatThePresetAndSettingsGiveWithTrimmedTexts)
     const Outcome raw = run("info " + effect + " --raw");
     EXPECT_NE(raw.out.find("  0  \"PreGain\"                  0.5000  \"      0\" \"amt\"\n"), std::string::npos) << raw.out;
 #endif
+}
+
+TEST_F(VsthostTest, AnEffectNamedByItsFileNameIsThatFileInTheCurrentFolder)
+{
+    fs::copy_file(DC_PLUGIN_PATH, at("DitherCrunch.so"));
+    const Outcome info = run("info DitherCrunch.so");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("name:       DitherCrunch\n"), std::string::npos) << info.out;
+    EXPECT_EQ(run("save DitherCrunch.so --set PreGain=0.8 -o crunch.fxp").status, 0);
+    const Outcome rendered = run("render DitherCrunch.so --generate sine --seconds 0.1 -p crunch.fxp -q -o out.wav");
+    EXPECT_EQ(rendered.status, 0) << rendered.err;
+    EXPECT_EQ(files(), (std::vector<std::string>{"DitherCrunch.so", "crunch.fxp", "empty", "out.wav"}));
+    expectAll({{"info Missing.so", 1, "effect not found: Missing.so"}});
+}
+
+TEST_F(VsthostTest, SaveNamesTheProgramItWrites)
+{
+    ASSERT_EQ(run(std::string("save ") + DC_PLUGIN_PATH + " --name \"Warm Crunch\" -o " + at("named.fxp")).status, 0);
+    const Outcome info = run(std::string("info ") + DC_PLUGIN_PATH + " --preset " + at("named.fxp"));
+    EXPECT_NE(info.out.find("    0  Warm Crunch  (current)\n"), std::string::npos) << info.out;
+    expectAll({{std::string("save ") + DC_PLUGIN_PATH + " --name 1234567890123456789012345 -o " + at("long.fxp"), 2,
+                "program names hold at most 24 characters"}});
+    EXPECT_FALSE(fs::exists(at("long.fxp")));
 }
 
 class VsthostEffectTest : public VsthostTest, public ::testing::WithParamInterface<std::string>

@@ -7,6 +7,7 @@
 #include "tools/kit/ToolMain.h"
 #include "tools/vsthost/EffectSession.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -16,7 +17,8 @@ namespace
 
 constexpr double kSampleRate = 48000.0;
 constexpr int32_t kBlock = 512;
-constexpr double kTick = 0.01; // seconds between idle calls
+constexpr double kTick = 0.03; // seconds between idle calls, about what Ardour gives
+constexpr double kToneHz = 200.0;
 constexpr int32_t kFallbackWidth = 400, kFallbackHeight = 300;
 
 // Prints what the effect tells the host, with its names and display texts.
@@ -126,25 +128,34 @@ int runVSTEdit(const CommandLine& line)
     // Ctrl-C and SIGTERM close the window as the window manager would.
     const InterruptionGuard guard;
     // A test signal keeps the effect busy, so the editor shows the curve in use.
+    // A 200 Hz sine: a tick holds whole periods, so each tick ends at the same
+    // level and the highlight stands still while nobody touches the window.
+    // One second of it is computed once and played round.
     const int32_t framesPerTick = static_cast<int32_t>(kSampleRate * kTick);
-    std::vector<float> left(kBlock), right(kBlock), outLeft(kBlock), outRight(kBlock);
-    float* inputs[] = {left.data(), right.data()};
+    static_assert(static_cast<int32_t>(kSampleRate * kTick) % static_cast<int32_t>(kSampleRate / kToneHz) == 0);
+    const auto period = static_cast<size_t>(kSampleRate);
+    std::vector<float> sine(period + static_cast<size_t>(framesPerTick));
+    for (size_t i = 0; i < sine.size(); ++i)
+        sine[i] = static_cast<float>(0.5 * std::sin(2.0 * M_PI * kToneHz * static_cast<double>(i % period) / kSampleRate));
+    std::vector<float> outLeft(kBlock), outRight(kBlock);
     float* outputs[] = {outLeft.data(), outRight.data()};
-    double phase = 0.0;
-    const double step = 2.0 * M_PI * 220.0 / kSampleRate;
+    size_t offset = 0;
     double position = 0.0;
     bool stop = false;
     window.run(kTick, [&] {
         if (interruptionRequested())
             stop = true;
-        for (int32_t i = 0; i < framesPerTick; ++i)
+        // The tick's frames in blocks of at most the size the effect was told.
+        for (int32_t done = 0; done < framesPerTick;)
         {
-            left[static_cast<size_t>(i)] = right[static_cast<size_t>(i)] = static_cast<float>(0.5 * std::sin(phase));
-            phase = std::fmod(phase + step, 2.0 * M_PI);
+            const int32_t frames = std::min(kBlock, framesPerTick - done);
+            float* inputs[] = {sine.data() + offset, sine.data() + offset};
+            session.host().setPosition(position, kSampleRate);
+            plugIn.processReplacing(inputs, outputs, frames);
+            position += frames;
+            offset = (offset + static_cast<size_t>(frames)) % period;
+            done += frames;
         }
-        session.host().setPosition(position, kSampleRate);
-        plugIn.processReplacing(inputs, outputs, framesPerTick);
-        position += framesPerTick;
         plugIn.idle();
     }, &stop);
 

@@ -32,8 +32,10 @@ done
 if [ -z "$lint" ]; then
   echo "== lv2lint: not run: neither ../shared/tools/lv2lint.sh nor /work/shared/tools/lv2lint.sh exists"
 else
+  # On a private X display, so that the UI's checks (instantiation, widget,
+  # size hints) run too.
   echo "== lv2lint ($lint) -Mpack $uri"
-  LV2_PATH="$(cd "$build/lv2" && pwd):/usr/lib/lv2" "$lint" -Mpack "$uri"
+  LV2_PATH="$(cd "$build/lv2" && pwd):/usr/lib/lv2" tests/editor/run-under-xvfb.sh "$lint" -Mpack "$uri"
 fi
 
 tsan=${TSAN_BUILD:-build-tsan}

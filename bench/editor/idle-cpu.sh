@@ -20,7 +20,7 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 measure() {
   local module=$1 numberfile xvfb n tool t0 x0 t1 x1
   numberfile=$(mktemp)
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$numberfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$numberfile" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 200); do [ -s "$numberfile" ] && break; sleep 0.05; done
   n=$(tr -dc '0-9' <"$numberfile")

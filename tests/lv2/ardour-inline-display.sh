@@ -36,7 +36,7 @@ grep -q avx512 /proc/cpuinfo && export ARDOUR_FPU_FLAGS=0
 DC_MODE=create timeout 120 ardour7-lua "$here/ardour/session.lua" >"$work/create.log" 2>&1 || fail "no session"
 
 numberfile=$work/display
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1600x1000x24 3>"$numberfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1600x1000x24 3>"$numberfile" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$numberfile" ] && break; sleep 0.1; done
 export DISPLAY=":$(tr -dc '0-9' <"$numberfile")"

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -86,7 +87,10 @@ struct Playback
         while (reloads.load() == 0)
             std::this_thread::yield();
         Result result;
-        for (int block = 0; block < kBlocks; ++block)
+        // Play at least kBlocks, and on until the other thread has loaded a
+        // few times however the two threads were scheduled.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (int block = 0; block < kBlocks || (reloads.load() <= 10 && std::chrono::steady_clock::now() < until); ++block)
         {
             process(in, out, kFrames);
             if (std::memcmp(outL.data(), steadyL.data(), sizeof(float) * kFrames) != 0 ||

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -94,15 +95,21 @@ TEST(SharedState, ACurveTriedBesideWholeWritesFailsOrLandsWhole)
     const EffectState a = stateOf(0.25f, 3);
     SharedState shared(a);
     std::atomic<bool> done{false};
+    // The writer leaves gaps between its writes so that, however the two
+    // threads are scheduled, some tries fall between writes and land.
     std::thread writer([&] {
         while (!done.load())
+        {
             shared.write(a, true);
+            std::this_thread::yield();
+        }
     });
     int32_t mine[Parameters::kCurvePoints];
     for (int32_t& c : mine)
         c = 77;
     int landed = 0, refused = 0, mixtures = 0;
-    for (int i = 0; i < 200000 && (landed < 100 || refused < 100); ++i)
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while ((landed < 100 || refused < 100) && std::chrono::steady_clock::now() < until)
     {
         if (!shared.tryWriteCurve(mine))
         {

@@ -211,7 +211,7 @@ VstInt32 Vivuzudid::processEvents(VstEvents* events)
         return 1;
     // The list holds numEvents entries although the record declares two: index
     // through a pointer so entries past the second are not out of bounds.
-    VstEvent* const* list = events->events;
+    VstEvent* const* list = eventSlots(events);
     for (VstInt32 i = 0; i < events->numEvents; ++i)
     {
         const VstEvent* event = list[i];

@@ -292,6 +292,11 @@ struct VstEvents
 };
 static_assert(offsetof(VstEvents, events) == 16);
 
+// A list really holds numEvents entries: reach them through a pointer, not
+// through the declared two-entry array (indexing that past 1 is out of bounds).
+inline VstEvent** eventSlots(VstEvents* list) { return list->events; }
+inline VstEvent* const* eventSlots(const VstEvents* list) { return list->events; }
+
 struct VstMidiEvent
 {
     VstInt32 type;

@@ -183,7 +183,7 @@ TEST_F(ComponentRender, ControlChangesAtFrameOffsetsMatch)
         auto* list = reinterpret_cast<VstEvents*>(storage.data());
         list->numEvents = static_cast<VstInt32>(events.size());
         for (size_t i = 0; i < events.size(); ++i)
-            list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+            eventSlots(list)[i] = reinterpret_cast<VstEvent*>(&events[i]);
         reference.host.dispatch(effProcessEvents, 0, 0, list);
     };
     EXPECT_EQ(got, reference.run(input));

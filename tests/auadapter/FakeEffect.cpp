@@ -54,7 +54,7 @@ VstIntPtr dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
         const VstEvents* events = static_cast<const VstEvents*>(ptr);
         for (int32_t i = 0; i < events->numEvents; ++i)
         {
-            const auto* m = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
+            const auto* m = reinterpret_cast<const VstMidiEvent*>(eventSlots(events)[i]);
             fake.midi.push_back(std::to_string(m->deltaFrames) + " " + std::to_string(static_cast<unsigned char>(m->midiData[0])) + " " +
                                 std::to_string(m->midiData[1]) + " " + std::to_string(m->midiData[2]));
         }

@@ -47,7 +47,7 @@ VstIntPtr dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
         const auto* events = static_cast<const VstEvents*>(ptr);
         for (VstInt32 i = 0; i < events->numEvents; ++i)
         {
-            const auto* e = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
+            const auto* e = reinterpret_cast<const VstMidiEvent*>(eventSlots(events)[i]);
             control.midi.push_back({e->deltaFrames, static_cast<unsigned char>(e->midiData[0]),
                                     static_cast<unsigned char>(e->midiData[1]), static_cast<unsigned char>(e->midiData[2]),
                                     e->byteSize});

@@ -207,7 +207,7 @@ private:
             e.midiData[0] = static_cast<char>(chance(rng, 70) ? 0xB0 | between(rng, 0, 15) : between(rng, 0, 255));
             e.midiData[1] = static_cast<char>(chance(rng, 70) ? between(rng, 70, 72) : between(rng, 0, 255));
             e.midiData[2] = static_cast<char>(between(rng, 0, 255));
-            header->events[i] = reinterpret_cast<VstEvent*>(&e);
+            eventSlots(header)[i] = reinterpret_cast<VstEvent*>(&e);
         }
         host.dispatch(effProcessEvents, 0, 0, header);
     }

@@ -89,7 +89,7 @@ Renderer::Result Renderer::render(AudioSource& source, AudioSink& sink, std::vec
         while (nextEvent < events.size() && eventFrames[nextEvent] < start + frames)
         {
             events[nextEvent].deltaFrames = static_cast<int32_t>(eventFrames[nextEvent] > start ? eventFrames[nextEvent] - start : 0);
-            list->events[count++] = reinterpret_cast<VstEvent*>(&events[nextEvent]);
+            eventSlots(list)[count++] = reinterpret_cast<VstEvent*>(&events[nextEvent]);
             ++nextEvent;
         }
         if (count > 0)

@@ -3,6 +3,7 @@
 // through the component with MIDI queued, host callbacks set and a render
 // notification registered. Under AddressSanitizer, which owns malloc, the
 // counting is left out.
+#include "tests/support/Sanitizers.h"
 #include "ComponentTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 #include <atomic>
 #include <cstddef>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(DC_UNDER_ASAN)
 #define DC_COUNT_ALLOCATIONS 0
 #else
 #define DC_COUNT_ALLOCATIONS 1

@@ -4,18 +4,14 @@
 // fraction of the time.
 #pragma once
 
+#include "tests/support/Sanitizers.h"
+
 #include <cstdint>
 
 namespace exhaustive {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(DC_UNDER_ASAN) || defined(DC_UNDER_TSAN)
 constexpr uint32_t kStride = 61;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr uint32_t kStride = 61;
-#else
-constexpr uint32_t kStride = 1;
-#endif
 #else
 constexpr uint32_t kStride = 1;
 #endif

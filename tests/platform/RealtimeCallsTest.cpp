@@ -2,6 +2,7 @@
 // every malloc and free (it replaces them, forwarding to the C library)
 // around the listener notifications and the render-thread host calls. Under
 // AddressSanitizer, which owns malloc, the counting is left out.
+#include "tests/support/Sanitizers.h"
 #include "PlatformTestSupport.h"
 
 #include <AudioToolbox/AudioToolbox.h>
@@ -12,7 +13,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(DC_UNDER_ASAN) || defined(DC_UNDER_TSAN)
 #define DC_COUNT_ALLOCATIONS 0
 #else
 #define DC_COUNT_ALLOCATIONS 1
@@ -23,7 +24,7 @@ namespace
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 
-void count()
+[[maybe_unused]] void count()
 {
     if (counting.load(std::memory_order_relaxed))
         allocations.fetch_add(1, std::memory_order_relaxed);

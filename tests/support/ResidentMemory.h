@@ -1,6 +1,8 @@
 // The memory a test process holds in RAM, for tests that count growth.
 #pragma once
 
+#include "tests/support/Sanitizers.h"
+
 #include <unistd.h>
 
 #include <fstream>
@@ -17,7 +19,7 @@ inline long residentBytes()
 }
 
 // The sanitizers keep their own records of every load: growth means nothing there.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(DC_UNDER_ASAN) || defined(DC_UNDER_TSAN)
 constexpr bool kCountsGrowth = false;
 #else
 constexpr bool kCountsGrowth = true;

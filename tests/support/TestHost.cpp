@@ -1,3 +1,4 @@
+#include "tests/support/Sanitizers.h"
 #include "tests/support/TestHost.h"
 
 #include <dlfcn.h>
@@ -13,7 +14,7 @@ thread_local TestHost* loadingHost = nullptr;
 // Under AddressSanitizer the module stays mapped after dlclose, so the leak
 // check at exit still sees its libraries' caches as reachable and can name
 // the code of real leaks.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(DC_UNDER_ASAN)
 constexpr int kKeepMapped = RTLD_NODELETE;
 #else
 constexpr int kKeepMapped = 0;

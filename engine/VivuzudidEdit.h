@@ -18,5 +18,5 @@ public:
     VstInt32 getVendorVersion() override;
 
 private:
-    ADEditor* guiEditor = nullptr;
+    [[maybe_unused]] ADEditor* guiEditor = nullptr; // unused in builds without the editor
 };

@@ -75,7 +75,7 @@ const LV2UI_Descriptor descriptor = {
 };
 }
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
 {
     return index == 0 ? &descriptor : nullptr;
 }

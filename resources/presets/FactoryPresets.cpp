@@ -39,7 +39,6 @@ std::array<int32_t, kCurvePoints> initialCurve()
 // Parameter values: filter types as the scale points the LV2 ports show.
 constexpr float kOff = 0.0f;
 constexpr float kLowPass = 0.333333f;
-constexpr float kBandPass = 0.666667f;
 constexpr float kHighPass = 1.0f;
 
 // Cutoff positions: 21.5 Hz * 682.65^v.

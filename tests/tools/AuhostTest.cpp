@@ -27,8 +27,15 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // auhost in the test's folder, the bundle named as a user in that folder names it.
-    Outcome auhost(const std::string& arguments) const { return tool.run(std::string(DC_AUHOST) + " " + arguments); }
-    Outcome vsthost(const std::string& arguments) const { return tool.run(std::string(DC_VSTHOST) + " " + arguments); }
+    Outcome auhost(const std::string& arguments) const { return tool.run(commandLine(DC_AUHOST, arguments)); }
+    Outcome vsthost(const std::string& arguments) const { return tool.run(commandLine(DC_VSTHOST, arguments)); }
+    static std::string commandLine(const char* program, const std::string& arguments)
+    {
+        std::string line = program;
+        line += ' ';
+        line += arguments;
+        return line;
+    }
     std::vector<float> samples(const std::string& name) const { return SoundFile::read(tool.at(name)).samples; }
 
     const fs::path dir = fs::temp_directory_path() / ("auhost-" + std::to_string(getpid()));

@@ -199,8 +199,9 @@ TEST_F(UiWindow, AsksForTheCurveThenShowsWhatThePlugInReportsAsTheVstEditorDoes)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     };
-    for (auto [x, y] : {std::pair{kWidth - 5, 5}, {16 + 22, 173 + 22}, {kCurveLeft + 30, kCurveTop + 5}})
+    for (const auto& point : {std::pair{kWidth - 5, 5}, {16 + 22, 173 + 22}, {kCurveLeft + 30, kCurveTop + 5}})
     {
+        const int x = point.first, y = point.second;
         const auto hover = [&](int left) {
             const std::string command = "xdotool mousemove --sync " + std::to_string(left + x) + " " + std::to_string(y);
             ASSERT_EQ(std::system(command.c_str()), 0);

@@ -1,4 +1,5 @@
 #include "tools/vsthost/CommandLine.h"
+#include "tools/kit/ToolCommandLine.h"
 
 #include <gtest/gtest.h>
 

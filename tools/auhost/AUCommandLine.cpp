@@ -45,15 +45,15 @@ bool allDigits(const std::string& text)
 
 } // namespace
 
-std::unique_ptr<ToolCommandLine> AUCommandLine::describe(AUCommandLine& line)
+ToolCommandLinePtr AUCommandLine::describe(AUCommandLine& line)
 {
-    auto tool = std::make_unique<ToolCommandLine>(
+    ToolCommandLinePtr tool(new ToolCommandLine(
         "auhost", DC_VERSION,
         "auhost hosts an AudioUnit component on the command line through the published AudioUnit calls:\n"
         "it lists the component's registration, buses and parameters, renders audio files through it, saves and\n"
         "restores its state as .aupreset files, lists its factory presets and converts VST presets.",
         "BUNDLE is an AudioUnit component bundle (for example build/au/DitherCrunch.component).\n"
-        "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n");
+        "Exit status: 0 success, 1 a bad file or component, 2 a bad argument.\n"));
     const std::string start = kStart;
 
     CLI::App& info = tool->addCommand(

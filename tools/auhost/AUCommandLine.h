@@ -4,13 +4,13 @@
 #pragma once
 
 #include "tools/kit/HostOptions.h"
+#include "tools/kit/ToolMain.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-class ToolCommandLine;
 
 struct AUCommandLine
 {
@@ -31,7 +31,7 @@ struct AUCommandLine
     bool quiet = false;
 
     // auhost's commands and options, bound to `line`'s fields.
-    static std::unique_ptr<ToolCommandLine> describe(AUCommandLine& line);
+    static ToolCommandLinePtr describe(AUCommandLine& line);
     // Checks what the parser filled in for `command`. Throws UsageError
     // naming the bad argument.
     void finish(const ToolCommandLine& parser, const std::string& command);

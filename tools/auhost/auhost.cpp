@@ -13,7 +13,6 @@
 #include "tools/kit/ProgressBar.h"
 #include "tools/kit/RenderReport.h"
 #include "tools/kit/SoundFileWriter.h"
-#include "tools/kit/ToolCommandLine.h"
 #include "tools/kit/ToolMain.h"
 
 #include <algorithm>
@@ -117,7 +116,7 @@ int render(const AUCommandLine& line)
 int main(int argc, char** argv)
 {
     AUCommandLine line;
-    const std::unique_ptr<ToolCommandLine> parser = AUCommandLine::describe(line);
+    const ToolCommandLinePtr parser = AUCommandLine::describe(line);
     return runTool(*parser, argc, argv, [&](const std::string& command) {
         line.finish(*parser, command);
         if (command == "render")

@@ -1,4 +1,5 @@
 #include "tools/kit/ToolCommandLine.h"
+#include "tools/kit/ToolMain.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -64,6 +65,11 @@ const CLI::Option* firstPositional(const CLI::App& command)
 }
 
 } // namespace
+
+void ToolCommandLineDelete::operator()(ToolCommandLine* line) const
+{
+    delete line;
+}
 
 ToolCommandLine::ToolCommandLine(std::string name, std::string version, std::string summary, std::string footer)
     : toolName(std::move(name)), toolVersion(std::move(version)), toolSummary(std::move(summary)), toolFooter(std::move(footer)),

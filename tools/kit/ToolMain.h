@@ -7,10 +7,19 @@
 #include "tools/kit/UsageError.h"
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
 class ToolCommandLine;
+
+// Owns a command line. It is deleted where its type is complete, so that a
+// program's own files need not compile CLI11, which is slow to compile.
+struct ToolCommandLineDelete
+{
+    void operator()(ToolCommandLine* line) const;
+};
+using ToolCommandLinePtr = std::unique_ptr<ToolCommandLine, ToolCommandLineDelete>;
 
 namespace ExitStatus
 {

@@ -1,5 +1,7 @@
 #include "tools/vsthost/CommandLine.h"
 
+#include "tools/kit/ToolCommandLine.h"
+
 #include <filesystem>
 
 #ifndef DC_VERSION
@@ -23,14 +25,14 @@ void addQuiet(CLI::App& command, CommandLine& line)
 
 } // namespace
 
-std::unique_ptr<ToolCommandLine> CommandLine::describe(CommandLine& line)
+ToolCommandLinePtr CommandLine::describe(CommandLine& line)
 {
-    auto tool = std::make_unique<ToolCommandLine>(
+    ToolCommandLinePtr tool(new ToolCommandLine(
         "vsthost", DC_VERSION,
         "vsthost hosts a VST 2.4 effect on the command line: it lists the effect's parameters and programs,\n"
         "renders audio files through it and saves its state as a preset.",
         "EFFECT is a VST 2.4 effect: a shared library (.so) or a bundle folder.\n"
-        "Exit status: 0 success, 1 a bad file or effect, 2 a bad argument.\n");
+        "Exit status: 0 success, 1 a bad file or effect, 2 a bad argument.\n"));
 
     CLI::App& info = tool->addCommand(
         "info",
@@ -131,7 +133,7 @@ void CommandLine::finish(const ToolCommandLine& parser, const std::string& name)
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments)
 {
     CommandLine line;
-    const std::unique_ptr<ToolCommandLine> parser = describe(line);
+    const ToolCommandLinePtr parser = describe(line);
     const ToolCommandLine::Outcome outcome = parser->parse(arguments);
     if (outcome.command.empty() || outcome.help || outcome.version)
         throw UsageError("no command given");

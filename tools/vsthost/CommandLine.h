@@ -2,7 +2,7 @@
 #pragma once
 
 #include "tools/kit/HostOptions.h"
-#include "tools/kit/ToolCommandLine.h"
+#include "tools/kit/ToolMain.h"
 
 #include <cstdint>
 #include <memory>
@@ -34,7 +34,7 @@ struct CommandLine
     std::vector<ParameterSetting> settings;
 
     // vsthost's commands and options, bound to `line`'s fields.
-    static std::unique_ptr<ToolCommandLine> describe(CommandLine& line);
+    static ToolCommandLinePtr describe(CommandLine& line);
     // Checks what the parser filled in for `command`. Throws UsageError
     // naming the bad argument.
     void finish(const ToolCommandLine& parser, const std::string& command);

@@ -204,7 +204,7 @@ int save(const CommandLine& line)
 int main(int argc, char** argv)
 {
     CommandLine line;
-    const std::unique_ptr<ToolCommandLine> parser = CommandLine::describe(line);
+    const ToolCommandLinePtr parser = CommandLine::describe(line);
     return runTool(*parser, argc, argv, [&](const std::string& command) {
         line.finish(*parser, command);
         switch (line.command)

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds the plug-in and its tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs them.
+# Builds the plug-in, its tests and the fuzz targets with AddressSanitizer and
+# UndefinedBehaviorSanitizer (clang) and runs the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build-asan}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDC_SANITIZE=ON -DDC_BENCH=OFF
+# clang, so that the same build also holds the fuzz targets (scripts/fuzz.sh
+# runs them from here in CI) and its bounds checks see the most.
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DDC_SANITIZE=ON -DDC_FUZZ=ON -DDC_BENCH=OFF
 cmake --build "$BUILD" -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

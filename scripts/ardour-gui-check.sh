@@ -12,6 +12,7 @@
 # Needs ardour (Debian package), Xvfb, xdotool, x11-utils and imagemagick;
 # exits 77 without them.
 set -uo pipefail
+. "$(dirname "$0")/../tests/support/ardour-gui.sh"
 mode=$1
 module=$(realpath "$2")
 out=$3
@@ -42,59 +43,11 @@ LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 30 /usr/lib/ardour7/ardour-vst-scanner 
 # The session: one stereo track with the plug-in, made without a GUI.
 touch_line=
 [ "$mode" = touch ] && touch_line='p:to_automatable():automation_control(Evoral.Parameter(ARDOUR.AutomationType.PluginAutomation, 0, 0), false):set_automation_state(ARDOUR.AutoState.Touch)'
-cat >"$work/make.lua" <<EOF
-local s = create_session("$work/sess", "sess", 48000)
-assert(s, "no session")
-local tl = Session:new_audio_track(2, 2, nil, 1, "Audio", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true)
-local p = ARDOUR.LuaAPI.new_plugin(Session, "DitherCrunch", ARDOUR.PluginType.LXVST, "")
-assert(not p:isnil(), "no plug-in")
-assert(tl:front():add_processor_by_index(p, 0, nil, true) == 0, "not added")
-$touch_line
-Session:save_state("", false, false, false, false, false)
-close_session()
-EOF
-timeout 120 ardour7-lua "$work/make.lua" >"$work/make.log" 2>&1 || fail "ardour7-lua could not make the session: $(tail -3 "$work/make.log")"
+ardour_make_session "$work/sess" DitherCrunch LXVST "$touch_line"
 
-# A configuration of its own: no first-run dialogs, the dummy backend started at once.
-mkdir -p "$work/config/ardour7"
-touch "$work/config/ardour7/.a7"
-cat >"$work/config/ardour7/config" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<Ardour>
-  <Config>
-    <Option name="hide-dummy-backend" value="0"/>
-    <Option name="try-autostart-engine" value="1"/>
-  </Config>
-  <Extra>
-    <AudioMIDISetup>
-      <EngineStates>
-        <State backend="None (Dummy)" driver="Normal Speed" device="Silence" input-device="" output-device="" sample-rate="48000" buffer-size="1024" n-periods="0" input-latency="0" output-latency="0" lm-input="" lm-output="" active="1" use-buffered-io="0" midi-option="1 in, 1 out, Silence" lru="1">
-          <MIDIDevices/>
-        </State>
-      </EngineStates>
-    </AudioMIDISetup>
-  </Extra>
-</Ardour>
-EOF
-export XDG_CONFIG_HOME="$work/config"
-Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1600x1000x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
-ardour -a -n "$work/sess/sess.ardour" >"$work/ardour.log" 2>&1 &
-ardour_pid=$!
-for _ in $(seq 120); do
-  xdotool search --name '^sess - Ardour' >/dev/null 2>&1 && break
-  kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour ended: $(tail -5 "$work/ardour.log")"
-  sleep 0.5
-done
-sleep 3
-# The mixer (its button at the top right of Ardour's window, at 0,0 without
-# a window manager), then a double click on the plug-in in the track's strip
-# opens the plug-in's own editor.
-xdotool mousemove 1326 73 click 1
-sleep 2
-xdotool mousemove 334 215 click --repeat 2 --delay 80 1
+ardour_gui_config "$work/config" 48000
+ardour_gui_start "$work/sess/sess.ardour" "$work/ardour.log"
+ardour_gui_open_plugin 334 215
 editor=
 for _ in $(seq 40); do
   editor=$(xwininfo -root -tree 2>/dev/null | grep -E ' 300x320\+0\+0 +\+[0-9]+\+[0-9]+' | grep -oE '\+[0-9]+\+[0-9]+$' | grep -v '^+0+0$' | head -1)

@@ -10,6 +10,7 @@
 # BUNDLE_FOLDER holds DitherCrunch.lv2. Exit status 77 when Ardour, Xvfb or
 # xdotool is missing (ctest counts it as skipped).
 set -u
+. "$(dirname "$0")/../../support/ardour-gui.sh"
 bundles=$(cd "$1" && pwd)
 out=$2
 for tool in ardour ardour7-lua Xvfb xdotool xwininfo import; do
@@ -31,70 +32,20 @@ export LV2_PATH="$bundles:/usr/lib/lv2"
 grep -q avx512f /proc/cpuinfo && export ARDOUR_FPU_FLAGS=0
 
 # The session: one stereo track with the plug-in, made without a GUI.
-cat >"$work/make.lua" <<EOF
-local s = create_session("$work/sess", "sess", 48000)
-assert(s, "no session")
-local tl = Session:new_audio_track(2, 2, nil, 1, "Audio", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true)
-local p = ARDOUR.LuaAPI.new_plugin(Session, "urn:tarnby-audio:dithercrunch", ARDOUR.PluginType.LV2, "")
-assert(not p:isnil(), "no plug-in")
-assert(tl:front():add_processor_by_index(p, 0, nil, true) == 0, "not added")
-Session:save_state("", false, false, false, false, false)
-close_session()
-EOF
-timeout 120 ardour7-lua "$work/make.lua" >"$work/make.log" 2>&1 || fail "ardour7-lua could not make the session: $(tail -3 "$work/make.log")"
+ardour_make_session "$work/sess" urn:tarnby-audio:dithercrunch LV2
 plugin=$(grep -o '<Processor id="[0-9]*"[^>]*unique-id="urn:tarnby-audio:dithercrunch"' "$work/sess/sess.ardour" | grep -o 'id="[0-9]*"' | head -1 | grep -o '[0-9]*')
 [ -n "$plugin" ] || fail "no plug-in in the session"
 
-# A user configuration of its own: no first-run dialogs and the dummy audio
-# backend started at once.
-mkdir -p "$work/config/ardour7"
-touch "$work/config/ardour7/.a7"
-cat >"$work/config/ardour7/config" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<Ardour>
-  <Config>
-    <Option name="hide-dummy-backend" value="0"/>
-    <Option name="try-autostart-engine" value="1"/>
-  </Config>
-  <Extra>
-    <AudioMIDISetup>
-      <EngineStates>
-        <State backend="None (Dummy)" driver="Normal Speed" device="Silence" input-device="" output-device="" sample-rate="48000" buffer-size="1024" n-periods="0" input-latency="0" output-latency="0" lm-input="" lm-output="" active="1" use-buffered-io="0" midi-option="1 in, 1 out, Silence" lru="1">
-          <MIDIDevices/>
-        </State>
-      </EngineStates>
-    </AudioMIDISetup>
-  </Extra>
-</Ardour>
-EOF
-export XDG_CONFIG_HOME="$work/config"
-
-Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1600x1000x24 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
-
-ardour -a -n "$work/sess/sess.ardour" >"$work/ardour.log" 2>&1 &
-ardour_pid=$!
-for _ in $(seq 120); do
-  xdotool search --name '^sess - Ardour' >/dev/null 2>&1 && break
-  kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour ended: $(tail -5 "$work/ardour.log")"
-  sleep 0.5
-done
-sleep 3
-# The mixer (its button at the top right of Ardour's window, which sits at
-# 0,0 without a window manager), then a double click on the plug-in in the
-# track's strip opens the plug-in's own editor.
-xdotool mousemove 1326 73 click 1
-sleep 2
-xdotool mousemove 332 215 click --repeat 2 --delay 80 1
+ardour_gui_config "$work/config" 48000
+ardour_gui_start "$work/sess/sess.ardour" "$work/ardour.log"
+ardour_gui_open_plugin 332 215
 # The editor: the 300 x 320 window Ardour's plug-in window embeds.
 editor=
 for i in $(seq 40); do
   editor=$(xwininfo -root -tree 2>/dev/null | grep -E ' 300x320\+[0-9]+\+[0-9]+ +\+[0-9]+\+[0-9]+' | head -1)
   [ -n "$editor" ] && break
   # A slow start may have taken the first clicks: once more.
-  [ "$i" = 20 ] && xdotool mousemove 1326 73 click 1 sleep 2 mousemove 332 215 click --repeat 2 --delay 80 1
+  [ "$i" = 20 ] && ardour_gui_open_plugin 332 215
   kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour ended: $(tail -5 "$work/ardour.log")"
   sleep 0.5
 done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what building and running it needs (deps/demo-packages.txt),
-# builds the VST plug-in, the AudioUnit component and both command-line hosts
-# (no tests, no benchmarks), then:
+# builds the VST plug-in, the LV2 bundle with its UI, the AudioUnit component,
+# the curve presets and both command-line hosts (no tests, no benchmarks), then:
 #   1. saves a Dithercrunch preset with vsthost and renders a sweep through it;
 #   2. renders the same through the AudioUnit form with auhost, checked bit-identical;
 #   3. saves that setting as an .aupreset, restores it in a fresh auhost and checks
@@ -13,7 +13,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh deps/demo-packages.txt
 BUILD=${BUILD:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDC_TESTS=OFF -DDC_BENCH=OFF >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target DitherCrunch vsthost DitherCrunchComponent auhost
+cmake --build "$BUILD" -j"$(nproc)" --target DitherCrunch vsthost DitherCrunchComponent auhost \
+  dc_lv2_bundle DitherCrunch_ui dc_fxp_presets
 
 VSTHOST="$BUILD/tools/vsthost"
 AUHOST="$BUILD/tools/auhost"
@@ -67,6 +68,9 @@ fi
 
 echo "== 4. Where things are"
 echo "VST plug-in:        $(cd "$(dirname "$PLUGIN")" && pwd)/$(basename "$PLUGIN")"
+echo "LV2 bundle:         $(cd "$BUILD/lv2/DitherCrunch.lv2" && pwd) (hosts find it with LV2_PATH=$(cd "$BUILD/lv2" && pwd))"
 echo "AudioUnit bundle:   $(cd "$BUNDLE" && pwd)"
+echo "curve presets:      $(cd "$BUILD/presets" && pwd) ($(ls "$BUILD/presets" | grep -c '\.fxp$') programs for VST hosts; LV2 hosts list them from the bundle)"
 echo "rendered audio:     $(cd "$OUT" && pwd)/crunch.wav"
-echo "Install for your user: mkdir -p ~/.vst && cp $PLUGIN ~/.vst/ (README, Installing: where each host looks)"
+echo "Install all of it for your user (~/.vst, ~/.lv2, ~/.local/bin; README, Installing):"
+echo "  cmake -S . -B $BUILD -DDC_INSTALL_FOR_USER=ON && cmake --install $BUILD"

@@ -16,16 +16,10 @@ set -uo pipefail
 mode=$1
 module=$(realpath "$2")
 out=$3
-for tool in ardour ardour7-lua Xvfb xdotool xwininfo import; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "no $tool: skipped"; exit 77; }
-done
 mkdir -p "$out"
 work=$(mktemp -d)
-xvfb_pid=
-ardour_pid=
 cleanup() {
-  [ -n "$ardour_pid" ] && kill -9 "$ardour_pid" 2>/dev/null && wait "$ardour_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  ardour_gui_stop KILL
   cp "$work/ardour.log" "$out/" 2>/dev/null
   rm -rf "$work"
 }

@@ -1,6 +1,20 @@
 # Ardour 7's GUI on a private Xvfb display, for the scripts that drive it.
-# Source this file. The caller defines fail() and, in its exit trap, stops
-# $ardour_pid and $xvfb_pid (set here).
+# Source this file. The caller defines fail() and calls ardour_gui_stop in
+# its exit trap.
+
+# Exits 77 (skipped) when a program the scripts drive is missing.
+for tool in ardour ardour7-lua Xvfb xdotool xwininfo import; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "no $tool: skipped"; exit 77; }
+done
+xvfb_pid=
+ardour_pid=
+
+# ardour_gui_stop [SIGNAL]: ends Ardour (with SIGNAL, default TERM), then Xvfb.
+ardour_gui_stop() {
+  [ -n "$ardour_pid" ] && kill -"${1:-TERM}" "$ardour_pid" 2>/dev/null && wait "$ardour_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  ardour_pid= xvfb_pid=
+}
 
 # ardour_gui_config DIR RATE: a user configuration without first-run dialogs
 # whose dummy audio backend starts at once at RATE; XDG_CONFIG_HOME names it.

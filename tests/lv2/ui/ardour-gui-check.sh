@@ -13,16 +13,10 @@ set -u
 . "$(dirname "$0")/../../support/ardour-gui.sh"
 bundles=$(cd "$1" && pwd)
 out=$2
-for tool in ardour ardour7-lua Xvfb xdotool xwininfo import; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "no $tool: skipped"; exit 77; }
-done
 mkdir -p "$out"
 work=$(mktemp -d)
-xvfb_pid=
-ardour_pid=
 cleanup() {
-  [ -n "$ardour_pid" ] && kill "$ardour_pid" 2>/dev/null && wait "$ardour_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  ardour_gui_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
